@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Everything CI checks: the normal build with all tests, the
+# AddressSanitizer + UndefinedBehaviorSanitizer build with all tests, and a
+# short run of every libFuzzer target (when clang is present).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+step() { printf '\n== %s\n' "$*"; }
+
+step "normal build"
+cmake -S . -B build -G Ninja -DKLX_WERROR=ON -DKLX_TESTS=ON -DKLX_BENCH=ON -DKLX_SANITIZE=OFF
+cmake --build build -j "$jobs"
+step "normal tests"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+step "sanitizer build (ASan + UBSan)"
+cmake -S . -B build-asan -G Ninja -DKLX_SANITIZE=ON -DKLX_TESTS=ON -DKLX_BENCH=OFF -DKLX_WERROR=ON \
+  -DCMAKE_BUILD_TYPE=Debug
+cmake --build build-asan -j "$jobs"
+step "sanitizer tests"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
+ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+if command -v clang++ >/dev/null 2>&1; then
+  step "fuzz targets (short run each)"
+  cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DKLX_FUZZ=ON -DKLX_TESTS=OFF -DKLX_BENCH=OFF -DKLX_WERROR=ON
+  cmake --build build-fuzz -j "$jobs"
+  for fuzzer in build-fuzz/bin/fuzz_*; do
+    name=$(basename "$fuzzer")
+    corpus="$root/fuzz/corpus/${name#fuzz_}"
+    work=$(mktemp -d)
+    [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
+    echo "-- $name"
+    "$fuzzer" -max_total_time="${KLX_FUZZ_SECONDS:-10}" -print_final_stats=1 "$work" 2>&1 | tail -n 3
+    rm -rf "$work"
+  done
+else
+  step "clang not found: fuzz targets skipped"
+fi
+
+step "all checks passed"

@@ -1,0 +1,33 @@
+#pragma once
+// The process-wide table of codecs by name. A codec is made by the
+// "CreateCodec" entry of the module of the same name, and chosen for a file
+// by the file name's extension.
+
+#include <cstdint>
+
+#include "core/codec.h"
+#include "core/engine_string.h"
+
+namespace klx {
+
+class CodecManager {
+ public:
+  static int Startup();
+  static int Shutdown();
+  static bool IsStarted();
+
+  // kOk; kInvalidArg for null; kFailed for a name already registered.
+  static int RegisterCodec(Codec* codec);
+  // The registered codec of that name, or null (no reference added).
+  static Codec* FindCodec(const String& name);
+  // Finds the codec or creates it through its (already loaded) module;
+  // `out` may be null.
+  static int LoadCodec(const String& name, Codec** out);
+  // The first codec, in table order, that claims the file name's extension.
+  static Codec* FindCodecForFileName(const String& fileName);
+  static int32_t GetCodecCount();
+
+  static void RegisterLifecycleFunctions();
+};
+
+}  // namespace klx

@@ -1,0 +1,158 @@
+#pragma once
+// The engine's byte stream: a memory buffer with a position, a growth step
+// and a sticky error state. After the first failed transfer every later one
+// fails at once. Typed reads and writes are little-endian with no padding;
+// object links write an object inline (ID, class name, data) the first time
+// it is met in the stream and as a bare ID afterwards.
+
+#include <cstdint>
+#include <unordered_map>
+
+#include "core/array.h"
+#include "core/engine_string.h"
+#include "core/log.h"
+#include "core/math_types.h"
+#include "core/object.h"
+#include "core/ref_counted.h"
+
+namespace klx {
+
+struct Version {
+  int32_t major = 0;
+  int32_t minor = 0;
+  int32_t build = 0;
+  bool operator==(const Version& o) const {
+    return major == o.major && minor == o.minor && build == o.build;
+  }
+};
+
+class MemoryStream {
+ public:
+  // Allocates `initialSize` bytes (none for 0); writes that do not fit grow
+  // the buffer by `growthStep` bytes at a time.
+  MemoryStream(int32_t initialSize, int32_t growthStep);
+  virtual ~MemoryStream();
+  MemoryStream(const MemoryStream&) = delete;
+  MemoryStream& operator=(const MemoryStream&) = delete;
+
+  virtual int32_t GetSize() const { return size_; }
+  virtual int Write(const void* bytes, int32_t count);
+  virtual int Read(void* bytes, int32_t count);
+
+  int WriteByte(uint8_t value) { return Write(&value, 1); }
+  int WriteInt16(int16_t value);
+  int WriteInt32(int32_t value);
+  int WriteBool(bool value);
+  int WriteFloat(float value);
+  int WriteDouble(double value);
+  int WriteVector2(const Vector2& value);
+  int WriteVector3(const Vector3& value);
+  int WriteVector4(const Vector4& value);
+  int WriteQuaternion(const Quaternion& value);
+  int WriteColor(const Color& value);
+  int WriteTransform(const Transform& value);
+  int WriteVersion(const Version& value);
+  int WriteString(const String& value);
+  int WriteObject(Object* object);
+  template <class T>
+  int WriteObjectArray(const Array<Ref<T>>& array);
+
+  int ReadByte(uint8_t& value) { return Read(&value, 1); }
+  int ReadInt16(int16_t& value);
+  int ReadInt32(int32_t& value);
+  int ReadBool(bool& value);
+  int ReadFloat(float& value);
+  int ReadDouble(double& value);
+  int ReadVector2(Vector2& value);
+  int ReadVector3(Vector3& value);
+  int ReadVector4(Vector4& value);
+  int ReadQuaternion(Quaternion& value);
+  int ReadColor(Color& value);
+  int ReadTransform(Transform& value);
+  int ReadVersion(Version& value);
+  int ReadString(String& value);
+  // Reads a link: null, an object read earlier from this stream, or a new
+  // object made through the class factory and loaded. `out` is set even
+  // when the object's load fails.
+  int ReadObject(Object*& out);
+  // ReadObject that also requires the object to be of class T (or null).
+  template <class T>
+  int ReadObjectOf(T*& out);
+  template <class T>
+  int ReadObjectArray(Array<Ref<T>>& array);
+
+  int GetError() const { return error_; }
+  int32_t GetPosition() const { return position_; }
+  // Moves the read/write position; kInvalidArg outside 0..size.
+  int SetPosition(int32_t position);
+  const uint8_t* GetBuffer() const { return buffer_; }
+
+ protected:
+  // Replaces the content with `size` bytes copied from `bytes`, position 0.
+  int Reset(const void* bytes, int32_t size);
+  int SetError(int error) { return error_ = error; }
+
+ private:
+  int Grow(int64_t needed);
+  int ReadClassMismatch(Object* object, const RTTI& expected);
+
+  uint8_t* buffer_ = nullptr;
+  int32_t size_ = 0;
+  int32_t growthStep_;
+  int32_t position_ = 0;
+  int error_ = 0;
+  // Objects written to this stream, by ID (plain pointers: the caller's
+  // graph keeps them alive while it is written).
+  std::unordered_map<int32_t, Object*> written_;
+  // Objects read from this stream, by file ID. The stream keeps a reference
+  // so a link to an object whose load failed never points at freed memory.
+  std::unordered_map<int32_t, Ref<Object>> read_;
+};
+
+template <class T>
+int MemoryStream::WriteObjectArray(const Array<Ref<T>>& array) {
+  if (WriteInt32(array.Count()) != kOk) {
+    LogError(KLX_TEXT("Невозможно сохранить количество объектов."));
+    return kFailed;
+  }
+  for (int32_t i = 0; i < array.Count(); ++i) {
+    if (WriteObject(array[i].Get()) != kOk) {
+      LogError(KLX_TEXT("Невозможно сохранить объект [%d]."), i);
+      return kFailed;
+    }
+  }
+  return kOk;
+}
+
+template <class T>
+int MemoryStream::ReadObjectOf(T*& out) {
+  out = nullptr;
+  Object* object = nullptr;
+  const int result = ReadObject(object);
+  if (object != nullptr && !object->IsKindOf(T::TYPE)) return ReadClassMismatch(object, T::TYPE);
+  out = static_cast<T*>(object);
+  return result;
+}
+
+template <class T>
+int MemoryStream::ReadObjectArray(Array<Ref<T>>& array) {
+  int32_t count = 0;
+  if (ReadInt32(count) != kOk) {
+    LogError(KLX_TEXT("Невозможно загрузить количество объектов."));
+    return kFailed;
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    T* object = nullptr;
+    if (ReadObjectOf(object) != kOk) {
+      LogError(KLX_TEXT("Невозможно загрузить объект [%d]."), i);
+      return kFailed;
+    }
+    if (array.Append(Ref<T>(object)) == kOutOfMemory) {
+      LogError(KLX_TEXT("Невозможно загрузить объект [%d]."), i);
+      return SetError(kOutOfMemory);
+    }
+  }
+  return kOk;
+}
+
+}  // namespace klx

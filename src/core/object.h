@@ -1,0 +1,73 @@
+#pragma once
+// The root of every engine class: a name, a process-unique ID, a list of
+// attached controllers (newest first) and one reference count. The first
+// eight virtual operations of every engine class are, in order: destructor,
+// SetName, GetRTTI, Save, Load, FindByName, CollectByType, UpdateControllers.
+
+#include <cstdint>
+
+#include "core/array.h"
+#include "core/class_factory.h"
+#include "core/named.h"
+#include "core/ref_counted.h"
+#include "core/rtti.h"
+
+namespace klx {
+
+class Controller;
+class MemoryStream;
+
+class Object : public Named, public virtual RefCounted {
+ public:
+  static const RTTI TYPE;
+  static int Create(Object** out);
+  static void RegisterClassFunctions();
+
+  explicit Object(const String& name);
+  ~Object() override;
+  Object(const Object&) = delete;
+  Object& operator=(const Object&) = delete;
+
+  void SetName(const String& name) override;
+  virtual const RTTI& GetRTTI() const { return TYPE; }
+  // Writes the name, then the controllers, oldest attached first.
+  virtual int Save(MemoryStream& stream);
+  // Reads the name, then the controllers, attaching them in stored order.
+  virtual int Load(MemoryStream& stream);
+  // This object when its name equals `name` exactly, else the first match
+  // among its controllers.
+  virtual Object* FindByName(const String& name);
+  // Appends this object when its class derives from `type`, then searches
+  // the controllers. The array holds plain pointers.
+  virtual void CollectByType(const RTTI& type, Array<Object*>& found);
+  // Runs each controller's Update with the elapsed seconds, newest first.
+  virtual void UpdateControllers(double elapsed);
+
+  int32_t GetID() const { return id_; }
+  bool IsKindOf(const RTTI& type) const { return GetRTTI().IsDerivedFrom(type); }
+
+  // kOk; kInvalidArg for a null controller; kOutOfMemory. The controller
+  // goes to the head of the list and its owner becomes this object.
+  int AttachController(Controller* controller);
+  int32_t GetControllerCount() const;
+  // Index 0 is the newest; null past the end.
+  Controller* GetController(int32_t index) const;
+  int DetachAllControllers();
+
+  // The ID the next object will take.
+  static int32_t PeekNextID();
+
+ private:
+  struct ControllerLink;
+
+  int32_t id_;
+  ControllerLink* controllers_ = nullptr;
+};
+
+// Casts when the object's class derives from T, else null.
+template <class T>
+T* DynamicCast(Object* object) {
+  return object != nullptr && object->IsKindOf(T::TYPE) ? static_cast<T*>(object) : nullptr;
+}
+
+}  // namespace klx
