@@ -78,20 +78,6 @@ void LogMessage(int level, const char* format, ...) {
   va_end(args);
 }
 
-#define KLX_DEFINE_LOG_FUNCTION(name, level) \
-  void name(const char* format, ...) {       \
-    va_list args;                            \
-    va_start(args, format);                  \
-    Dispatch(level, format, args);           \
-    va_end(args);                            \
-  }
-
-KLX_DEFINE_LOG_FUNCTION(LogInfo, kLogInfo)
-KLX_DEFINE_LOG_FUNCTION(LogWarning, kLogWarning)
-KLX_DEFINE_LOG_FUNCTION(LogError, kLogError)
-KLX_DEFINE_LOG_FUNCTION(LogCritical, kLogCritical)
-
-#undef KLX_DEFINE_LOG_FUNCTION
 
 int RegisterMessageOutput(MessageOutput* output) {
   if (output == nullptr) return kInvalidArg;
