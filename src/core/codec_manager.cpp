@@ -5,24 +5,21 @@
 #include "core/lifecycle.h"
 #include "core/log.h"
 #include "core/module_manager.h"
-#include "core/name_table.h"
+#include "core/counted_name_table.h"
 
 namespace klx {
 
 namespace {
 
-std::unique_ptr<NameTable<Codec*>> g_codecs;
+CountedNameTable<Codec> g_codecs;
 
 }  // namespace
 
 int CodecManager::Startup() {
   LogInfo(KLX_TEXT("Инициализация менеджера кодеков."));
-  if (!g_codecs) {
-    g_codecs.reset(new (std::nothrow) NameTable<Codec*>());
-    if (!g_codecs) {
-      LogError(KLX_TEXT("Недостаточно памяти для инициализации менеджера кодеков."));
-      return 1;
-    }
+  if (!g_codecs.Create()) {
+    LogError(KLX_TEXT("Недостаточно памяти для инициализации менеджера кодеков."));
+    return 1;
   }
   LogInfo(KLX_TEXT("Менеджер кодеков инициализирован."));
   return 0;
@@ -30,41 +27,35 @@ int CodecManager::Startup() {
 
 int CodecManager::Shutdown() {
   LogInfo(KLX_TEXT("Завершение работы менеджера кодеков."));
-  if (g_codecs) {
-    std::unique_ptr<NameTable<Codec*>> codecs = std::move(g_codecs);
-    codecs->ForEach([](const String&, Codec* codec) { codec->Release(); });
-  }
+  g_codecs.ReleaseAll();
   LogInfo(KLX_TEXT("Менеджер кодеков завершил работу."));
   return 0;
 }
 
-bool CodecManager::IsStarted() { return g_codecs != nullptr; }
+bool CodecManager::IsStarted() { return g_codecs.Exists(); }
 
 int CodecManager::RegisterCodec(Codec* codec) {
   if (codec == nullptr) {
     LogWarning(KLX_TEXT("Указатель на кодек равен 0 при регистрации."));
     return kInvalidArg;
   }
-  if (g_codecs && g_codecs->Find(codec->GetName()) != nullptr) {
+  if (g_codecs.Find(codec->GetName()) != nullptr) {
     LogWarning(KLX_TEXT("Кодек с именем [%s] уже зарегестрирован."), codec->GetName().CStr());
     return kFailed;
   }
-  if (!g_codecs || g_codecs->Insert(codec->GetName(), codec) != kOk) {
+  if (g_codecs.Insert(codec) != kOk) {
     LogWarning(KLX_TEXT("Невозможно вставить кодек [%s] в таблицу кодеков."),
                codec->GetName().CStr());
     return kFailed;
   }
-  codec->AddRef();
   return kOk;
 }
 
 Codec* CodecManager::FindCodec(const String& name) {
-  if (!g_codecs) return nullptr;
-  Codec** codec = g_codecs->Find(name);
-  return codec != nullptr ? *codec : nullptr;
+  return g_codecs.Find(name);
 }
 
-int32_t CodecManager::GetCodecCount() { return g_codecs ? g_codecs->Count() : 0; }
+int32_t CodecManager::GetCodecCount() { return g_codecs.Count(); }
 
 int CodecManager::LoadCodec(const String& name, Codec** out) {
   if (Codec* registered = FindCodec(name)) {
@@ -99,9 +90,8 @@ int CodecManager::LoadCodec(const String& name, Codec** out) {
 }
 
 Codec* CodecManager::FindCodecForFileName(const String& fileName) {
-  if (!g_codecs) return nullptr;
   Codec* found = nullptr;
-  g_codecs->ForEach([&](const String&, Codec* codec) {
+  g_codecs.ForEach([&](Codec* codec) {
     if (found == nullptr && codec->HandlesFileName(fileName) == 0) found = codec;
   });
   return found;

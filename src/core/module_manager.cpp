@@ -4,13 +4,13 @@
 
 #include "core/lifecycle.h"
 #include "core/log.h"
-#include "core/name_table.h"
+#include "core/counted_name_table.h"
 
 namespace klx {
 
 namespace {
 
-std::unique_ptr<NameTable<Module*>> g_modules;
+CountedNameTable<Module> g_modules;
 ModuleManager::LibraryFinder g_libraryFinder = nullptr;
 
 // Loads "<name>.so" from the mounted directories into a new module.
@@ -39,12 +39,9 @@ int LoadDynamicModule(const String& name, Ref<Module>* out) {
 
 int ModuleManager::Startup() {
   LogInfo(KLX_TEXT("Инициализация менеджера модулей."));
-  if (!g_modules) {
-    g_modules.reset(new (std::nothrow) NameTable<Module*>());
-    if (!g_modules) {
-      LogError(KLX_TEXT("Недостаточно памяти для инициализации менеджера модулей."));
-      return 1;
-    }
+  if (!g_modules.Create()) {
+    LogError(KLX_TEXT("Недостаточно памяти для инициализации менеджера модулей."));
+    return 1;
   }
   LogInfo(KLX_TEXT("Менеджер модулей инициализирован."));
   return 0;
@@ -52,42 +49,35 @@ int ModuleManager::Startup() {
 
 int ModuleManager::Shutdown() {
   LogInfo(KLX_TEXT("Завершение работы менеджера модулей."));
-  if (g_modules) {
-    // Take the table out first: a module's "Shutdown" entry may look here.
-    std::unique_ptr<NameTable<Module*>> modules = std::move(g_modules);
-    modules->ForEach([](const String&, Module* module) { module->Release(); });
-  }
+  g_modules.ReleaseAll();
   LogInfo(KLX_TEXT("Менеджер модулей завершил работу."));
   return 0;
 }
 
-bool ModuleManager::IsStarted() { return g_modules != nullptr; }
+bool ModuleManager::IsStarted() { return g_modules.Exists(); }
 
 int ModuleManager::RegisterModule(Module* module) {
   if (module == nullptr) {
     LogWarning(KLX_TEXT("Указатель на модуль равен 0 при регистрации."));
     return kInvalidArg;
   }
-  if (g_modules && g_modules->Find(module->GetName()) != nullptr) {
+  if (g_modules.Find(module->GetName()) != nullptr) {
     LogWarning(KLX_TEXT("Модуль с именем [%s] уже зарегестрирован."), module->GetName().CStr());
     return kFailed;
   }
-  if (!g_modules || g_modules->Insert(module->GetName(), module) != kOk) {
+  if (g_modules.Insert(module) != kOk) {
     LogWarning(KLX_TEXT("Невозможно вставить модуль [%s] в таблицу зарегестрированных модулей."),
                module->GetName().CStr());
     return kFailed;
   }
-  module->AddRef();
   return kOk;
 }
 
 Module* ModuleManager::FindModule(const String& name) {
-  if (!g_modules) return nullptr;
-  Module** module = g_modules->Find(name);
-  return module != nullptr ? *module : nullptr;
+  return g_modules.Find(name);
 }
 
-int32_t ModuleManager::GetModuleCount() { return g_modules ? g_modules->Count() : 0; }
+int32_t ModuleManager::GetModuleCount() { return g_modules.Count(); }
 
 int ModuleManager::LoadModule(const String& name, Module** out) {
   if (Module* registered = FindModule(name)) {
