@@ -56,6 +56,21 @@ class Array {
     return kOk;
   }
 
+  // Inserts the item before `index` (0..Count()), shifting later items up;
+  // the same growth rules as Append.
+  int InsertAt(int32_t index, T item) {
+    if (index < 0 || index > count_) return kInvalidArg;
+    if (count_ == capacity_) {
+      if (increment_ == 0) return kFailed;
+      const int result = Grow(capacity_ + increment_);
+      if (result != kOk) return result;
+    }
+    for (int32_t i = count_; i > index; --i) items_[i] = std::move(items_[i - 1]);
+    items_[index] = std::move(item);
+    ++count_;
+    return kOk;
+  }
+
   // Removes the item at index, shifting later items down. kInvalidArg when
   // the index is out of range.
   int RemoveAt(int32_t index) {

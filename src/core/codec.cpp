@@ -4,16 +4,6 @@
 
 namespace klx {
 
-int Codec::Load(VirtualFile*, Object*) {
-  LogWarning(KLX_TEXT("Кодек [%s] не умеет загружать файлы."), name_.CStr());
-  return kFailed;
-}
-
-int Codec::Save(VirtualFile*, Object*) {
-  LogWarning(KLX_TEXT("Кодек [%s] не умеет сохранять файлы."), name_.CStr());
-  return kFailed;
-}
-
 int Codec::HandlesFileName(const String& fileName) const {
   const String extension = FileNameExtension(fileName);
   if (extension.IsEmpty()) return 1;

@@ -10,7 +10,9 @@
 
 namespace klx {
 
+class Image;
 class Object;
+class VirtualDirectory;
 class VirtualFile;
 
 enum CodecType : int {
@@ -24,12 +26,9 @@ class Codec : public RefCounted, public Named {
  public:
   explicit Codec(const String& name) : Named(name) {}
 
+  // Each kind has its own Load and Save; callers check the kind before
+  // handing a codec their target.
   virtual int GetCodecType() const { return kBaseCodecType; }
-  // Reads `file` into `target` (an Image for image codecs, the scene root
-  // for scene codecs). The base reads nothing and fails.
-  virtual int Load(VirtualFile* file, Object* target);
-  // Writes `source` into `file`. The base writes nothing and fails.
-  virtual int Save(VirtualFile* file, Object* source);
 
   int AddExtension(const String& extension) { return extensions_.Append(extension); }
   const Array<String>& GetExtensions() const { return extensions_; }
@@ -37,6 +36,8 @@ class Codec : public RefCounted, public Named {
   // 0 when the extension of the file's own name (after its last '.', with
   // any directories stripped) is in the list, 1 when not.
   int HandlesFileName(const String& fileName) const;
+  // The same for a virtual file's name; 3 (with a warning) for null.
+  int HandlesFile(const VirtualFile* file) const;
 
   Module* GetModule() const { return module_.Get(); }
   void SetModule(Module* module) { module_ = module; }
@@ -47,22 +48,31 @@ class Codec : public RefCounted, public Named {
   Ref<Module> module_;
 };
 
+// Reads and writes images.
 class ImageCodec : public Codec {
  public:
   using Codec::Codec;
   int GetCodecType() const override { return kImageCodecType; }
+  virtual int Load(VirtualFile* file, Image* image) = 0;
+  virtual int Save(VirtualFile* file, Image* image) = 0;
 };
 
+// Reads and writes scene files: an object graph behind a version header.
 class SceneCodec : public Codec {
  public:
   using Codec::Codec;
   int GetCodecType() const override { return kSceneCodecType; }
+  // On success *root holds the loaded root (null for a null root link).
+  virtual int Load(VirtualFile* file, Ref<Object>* root) = 0;
+  virtual int Save(VirtualFile* file, Object* root) = 0;
 };
 
+// Unpacks archives into a detached directory tree named after the archive.
 class FileCodec : public Codec {
  public:
   using Codec::Codec;
   int GetCodecType() const override { return kFileCodecType; }
+  virtual int Load(VirtualFile* archive, VirtualDirectory** directory, const String& key) = 0;
 };
 
 // The extension of a file's own name: the text after the last '.' of the

@@ -25,6 +25,8 @@ class CodecManager {
   static int LoadCodec(const String& name, Codec** out);
   // The first codec, in table order, that claims the file name's extension.
   static Codec* FindCodecForFileName(const String& fileName);
+  // The same for a virtual file (its own name, not its path); null for null.
+  static Codec* FindCodecForFile(const VirtualFile* file);
   static int32_t GetCodecCount();
 
   static void RegisterLifecycleFunctions();

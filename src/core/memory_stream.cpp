@@ -90,6 +90,34 @@ int MemoryStream::Read(void* bytes, int32_t count) {
   return kOk;
 }
 
+void MemoryStream::AdoptBuffer(uint8_t* buffer, int32_t size) {
+  delete[] buffer_;
+  buffer_ = buffer;
+  size_ = buffer != nullptr && size > 0 ? size : 0;
+  position_ = 0;
+}
+
+void MemoryStream::ClearContent() {
+  delete[] buffer_;
+  buffer_ = nullptr;
+  size_ = 0;
+  position_ = 0;
+  error_ = 0;
+  depth_ = 0;
+  written_.clear();
+  read_.clear();
+}
+
+int MemoryStream::EnterObject(const String& className, int32_t id) {
+  if (depth_ < kMaxObjectDepth) {
+    ++depth_;
+    return kOk;
+  }
+  LogError(KLX_TEXT("Превышена глубина вложенности объектов [%d]. RTTI[%s] ID[%d]"),
+           kMaxObjectDepth, className.CStr(), id);
+  return SetError(kFailed);
+}
+
 int MemoryStream::SetPosition(int32_t position) {
   if (position < 0 || position > size_) return kInvalidArg;
   position_ = position;
@@ -253,7 +281,9 @@ int MemoryStream::WriteObject(Object* object) {
   if (WriteInt32(id) != kOk) return error_;
   written_[id] = object;
   if (WriteString(object->GetRTTI().GetName()) != kOk) return error_;
+  if (EnterObject(object->GetRTTI().GetName(), id) != kOk) return error_;
   const int result = object->Save(*this);
+  --depth_;
   if (result != kOk && error_ == 0) SetError(result);
   LogInfo("RTTI[%s] ID[%d] Name[%s] Pointer[%d]", object->GetRTTI().GetName().CStr(), id,
           object->GetName().CStr(), position_);
@@ -287,7 +317,9 @@ int MemoryStream::ReadObject(Object*& out) {
   // Entered before loading, so links inside its own data back to it resolve.
   read_[id] = object;
   out = object;
+  if (EnterObject(className, id) != kOk) return error_;
   const int result = object->Load(*this);
+  --depth_;
   if (result != kOk && error_ == 0) SetError(result);
   LogInfo("RTTI[%s] ID[%d] Name[%s] Pointer[%d]", className.CStr(), object->GetID(),
           object->GetName().CStr(), position_);

@@ -28,6 +28,14 @@ struct Version {
 
 class MemoryStream {
  public:
+  // The deepest nesting of inline objects the stream writes or reads (an
+  // object written inside another's data is one level deeper). Real scenes
+  // nest as deep as their node trees, a few dozen levels; the bound keeps a
+  // hostile file from exhausting the stack (each level is a chain of Load
+  // calls: a few hundred bytes of stack, several times that under the
+  // sanitizers), and the writer refuses what the reader would refuse.
+  static constexpr int32_t kMaxObjectDepth = 2048;
+
   // Allocates `initialSize` bytes (none for 0); writes that do not fit grow
   // the buffer by `growthStep` bytes at a time.
   MemoryStream(int32_t initialSize, int32_t growthStep);
@@ -35,7 +43,7 @@ class MemoryStream {
   MemoryStream(const MemoryStream&) = delete;
   MemoryStream& operator=(const MemoryStream&) = delete;
 
-  virtual int32_t GetSize() const { return size_; }
+  virtual int32_t GetSize() { return size_; }
   virtual int Write(const void* bytes, int32_t count);
   virtual int Read(void* bytes, int32_t count);
 
@@ -90,10 +98,18 @@ class MemoryStream {
  protected:
   // Replaces the content with `size` bytes copied from `bytes`, position 0.
   int Reset(const void* bytes, int32_t size);
+  // Takes ownership of a heap buffer (new[]) as the content, position 0.
+  void AdoptBuffer(uint8_t* buffer, int32_t size);
+  // Frees the content: no buffer, size and position 0, no links, no error.
+  // A file does this when it closes, so every open starts a fresh stream.
+  void ClearContent();
   int SetError(int error) { return error_ = error; }
 
  private:
   int Grow(int64_t needed);
+  // kOk, or kFailed (logged, stream marked bad) when one more level of
+  // inline objects would pass kMaxObjectDepth.
+  int EnterObject(const String& className, int32_t id);
   int ReadClassMismatch(Object* object, const RTTI& expected);
 
   uint8_t* buffer_ = nullptr;
@@ -101,6 +117,7 @@ class MemoryStream {
   int32_t growthStep_;
   int32_t position_ = 0;
   int error_ = 0;
+  int32_t depth_ = 0;
   // Objects written to this stream, by ID (plain pointers: the caller's
   // graph keeps them alive while it is written).
   std::unordered_map<int32_t, Object*> written_;
@@ -141,6 +158,11 @@ int MemoryStream::ReadObjectArray(Array<Ref<T>>& array) {
     LogError(KLX_TEXT("Невозможно загрузить количество объектов."));
     return kFailed;
   }
+  // Room for the links the remaining bytes can hold (4 bytes at least
+  // each), so a long array is not regrown link by link and a damaged count
+  // allocates nothing it cannot fill.
+  const int32_t room = (GetSize() - GetPosition()) / 4;
+  array.Reserve(array.Count() + (count < room ? count : room));
   for (int32_t i = 0; i < count; ++i) {
     T* object = nullptr;
     if (ReadObjectOf(object) != kOk) {

@@ -25,6 +25,8 @@ class TestImageCodec : public ImageCodec {
     AddExtension(String("JPEG"));
     AddExtension(String("jpeg"));
   }
+  int Load(VirtualFile*, Image*) override { return kFailed; }
+  int Save(VirtualFile*, Image*) override { return kFailed; }
 };
 
 int CreateTestCodec(Codec** out) {
@@ -159,7 +161,7 @@ TEST_F(ModuleTest, CodecsComeFromTheirModules) {
   EXPECT_TRUE(log_->Has(kLogError, test::Text("Не найден модуль для кодека [NotLoadedCodec].")));
   EXPECT_EQ(CodecManager::FindCodec(String("NotLoadedCodec")), nullptr);
 
-  Ref<ImageCodec> duplicate(new ImageCodec(String("TESTImageCodec")));
+  Ref<ImageCodec> duplicate(new TestImageCodec);
   EXPECT_EQ(CodecManager::RegisterCodec(duplicate.Get()), kFailed);
   EXPECT_EQ(CodecManager::FindCodec(String("TESTImageCodec")), codec);
 }
