@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 #include "core/lifecycle.h"
 #include "core/memory_stream.h"
@@ -20,6 +21,7 @@ class FuzzStream : public klx::MemoryStream {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   klx::EngineStart();
+  std::atexit([] { klx::EngineStop(); });
   return 0;
 }
 

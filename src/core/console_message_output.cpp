@@ -5,6 +5,7 @@
 namespace klx {
 
 void ConsoleMessageOutput::Write(int level, const String& text) {
+  if (level < minimumLevel_) return;
   static const char* const kPrefixes[] = {"INFO. ", "WARNING. ", "ERROR. ", "CRITICAL ERROR. "};
   const char* prefix = level >= 0 && level <= 3 ? kPrefixes[level] : "UNKNOWN. ";
   const std::string utf8 = Cp1251ToUtf8(std::string_view(text.CStr(), text.Length()));

@@ -10,13 +10,15 @@ namespace klx {
 // same level prefixes as the log file, converted to UTF-8 for the terminal.
 class ConsoleMessageOutput : public MessageOutput {
  public:
-  explicit ConsoleMessageOutput(std::FILE* stream = stderr)
-      : MessageOutput(String("console")), stream_(stream) {}
+  // Lines below `minimumLevel` are left out.
+  explicit ConsoleMessageOutput(std::FILE* stream = stderr, int minimumLevel = kLogInfo)
+      : MessageOutput(String("console")), stream_(stream), minimumLevel_(minimumLevel) {}
 
   void Write(int level, const String& text) override;
 
  private:
   std::FILE* stream_;
+  int minimumLevel_;
 };
 
 }  // namespace klx

@@ -148,6 +148,14 @@ int Object::AttachController(Controller* controller) {
                name_.CStr(), id_);
     return kInvalidArg;
   }
+  // Controllers may carry controllers of their own; a loop among them would
+  // make every search and update run forever (a damaged file can ask for it).
+  if (controller == this || controller->ControlsThroughControllers(this)) {
+    LogWarning(KLX_TEXT("Установка контроллера [%s] ID[%d] создаёт цикл контроллеров. "
+                        "Имя[%s] ID[%d]"),
+               controller->GetName().CStr(), controller->GetID(), name_.CStr(), id_);
+    return kInvalidArg;
+  }
   ControllerLink* link = new (std::nothrow) ControllerLink{Ref<Controller>(controller), controllers_};
   if (link == nullptr) {
     LogWarning(KLX_TEXT("Недостаточно памяти для создания узла списка при установке контроллера. "
@@ -158,6 +166,15 @@ int Object::AttachController(Controller* controller) {
   controllers_ = link;
   controller->SetOwner(this);
   return kOk;
+}
+
+bool Object::ControlsThroughControllers(const Object* object) const {
+  for (ControllerLink* link = controllers_; link != nullptr; link = link->next) {
+    if (link->controller.Get() == object || link->controller->ControlsThroughControllers(object)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 int32_t Object::GetControllerCount() const {

@@ -46,13 +46,18 @@ class Object : public Named, public virtual RefCounted {
   int32_t GetID() const { return id_; }
   bool IsKindOf(const RTTI& type) const { return GetRTTI().IsDerivedFrom(type); }
 
-  // kOk; kInvalidArg for a null controller; kOutOfMemory. The controller
-  // goes to the head of the list and its owner becomes this object.
+  // kOk; kInvalidArg for a null controller or one that would close a loop
+  // (this object among the controller's own controllers); kOutOfMemory.
+  // The controller goes to the head of the list and its owner becomes this
+  // object.
   int AttachController(Controller* controller);
   int32_t GetControllerCount() const;
   // Index 0 is the newest; null past the end.
   Controller* GetController(int32_t index) const;
   int DetachAllControllers();
+  // True when `object` is among this object's controllers, or theirs, at
+  // any depth.
+  bool ControlsThroughControllers(const Object* object) const;
 
   // The ID the next object will take.
   static int32_t PeekNextID();

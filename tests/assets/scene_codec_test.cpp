@@ -156,20 +156,33 @@ TEST_F(SceneCodecTest, RoundTripKeepsClassesNamesValuesSharingAndCycles) {
 
 TEST_F(SceneCodecTest, ATruncatedFileFailsWithTheWholeChainInTheLog) {
   Ref<TestHolder> root(new TestHolder(String("Root")));
-  root->AttachController(new TestController(String("A")));
+  auto* controller = new TestController(String("A"));
+  root->AttachController(controller);
   std::vector<uint8_t> bytes = Saved(root.Get());
-  bytes.resize(bytes.size() - 3);  // cut inside the root's last field
+  // Cut the controller's active flag and everything after it (the root's
+  // null link and value).
+  bytes.resize(bytes.size() - 9);
   Ref<Object> loaded;
   log_->lines.clear();
   EXPECT_EQ(LoadScene(FileWith("Cut.STR", bytes), &loaded), kFailed);
   EXPECT_EQ(loaded.Get(), nullptr);
-  std::vector<std::string> warningsAndErrors;
+  std::vector<test::LoggedLine> failures;
   for (const test::LoggedLine& line : log_->lines) {
-    if (line.level != kLogInfo) warningsAndErrors.push_back(line.text);
+    if (line.level != kLogInfo) failures.push_back(line);
   }
-  ASSERT_EQ(warningsAndErrors.size(), 2u);
-  EXPECT_EQ(warningsAndErrors[0], test::Text("Невозможно считать данные. Буффер переполнен."));
-  EXPECT_EQ(warningsAndErrors[1], test::Text("Неудачна загрузка сцены из файла [Cut.STR]."));
+  // The IDs are those of the objects the load made.
+  const int32_t rootID = Object::PeekNextID() - 2;
+  const int32_t controllerID = Object::PeekNextID() - 1;
+  const std::vector<std::string> expected = {
+      test::Text("Невозможно считать данные. Буффер переполнен."),
+      test::Text("Невозможно загрузить флаг активности контроллера. ID[%d] Имя[A]", controllerID),
+      test::Text("Невозможно загрузить контроллер объекта. Имя[Root] ID[%d]", rootID),
+      test::Text("Неудачна загрузка сцены из файла [Cut.STR]."),
+  };
+  ASSERT_EQ(failures.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(failures[i].text, expected[i]) << i;
+  EXPECT_EQ(failures[0].level, kLogWarning);
+  EXPECT_EQ(failures[1].level, kLogError);
 }
 
 TEST_F(SceneCodecTest, DamagedLinksFailCleanly) {

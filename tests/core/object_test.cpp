@@ -124,3 +124,22 @@ TEST_F(ObjectTest, CollectByTypeTellsSiblingsApart) {
 
 }  // namespace
 }  // namespace klx
+
+namespace klx {
+namespace {
+
+TEST_F(ObjectTest, ControllerLoopsAreRefused) {
+  Ref<TestController> a(new TestController(String("a")));
+  Ref<TestController> b(new TestController(String("b")));
+  EXPECT_EQ(a->AttachController(a.Get()), kInvalidArg);
+  ASSERT_EQ(a->AttachController(b.Get()), kOk);
+  EXPECT_EQ(b->AttachController(a.Get()), kInvalidArg);
+  EXPECT_TRUE(log_->Has(kLogWarning, test::Text("Установка контроллера [a] ID[%d] создаёт цикл контроллеров. Имя[b] ID[%d]", a->GetID(), b->GetID())));
+  EXPECT_EQ(a->FindByName(String("none")), nullptr);  // terminates
+  // The same controller twice on one object is allowed (no loop).
+  EXPECT_EQ(a->AttachController(b.Get()), kOk);
+  a->DetachAllControllers();
+}
+
+}  // namespace
+}  // namespace klx

@@ -29,9 +29,4 @@ int TestHolder::Load(MemoryStream& stream) {
   return stream.ReadInt32(value) == kOk ? kOk : kFailed;
 }
 
-Object* TestHolder::FindByName(const String& name) {
-  if (Object* found = Object::FindByName(name)) return found;
-  return link ? link->FindByName(name) : nullptr;
-}
-
 }  // namespace klx::test

@@ -29,7 +29,6 @@ class TestHolder : public Object {
   explicit TestHolder(const String& name) : Object(name) {}
   int Save(MemoryStream& stream) override;
   int Load(MemoryStream& stream) override;
-  Object* FindByName(const String& name) override;
 
   Ref<Object> link;
   int32_t value = 0;

@@ -269,3 +269,31 @@ TEST(Resources, LookupPrefersTheLocalesLanguage) {
 
 }  // namespace
 }  // namespace klx
+
+#include <fstream>
+#include <iterator>
+
+#include "core/module_manager.h"
+
+namespace klx {
+namespace {
+
+TEST_F(VfsTest, DynamicModulesAreFoundInTheMountedTrees) {
+  std::ifstream in(KLX_TEST_MODULE_PATH, std::ios::binary);
+  const std::string library((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(library.empty());
+  auto* plugins = new VirtualDirectory(String("Plugins.tarc"), FileManager::GetRoot());
+  plugins->AddFile(NewMemoryFile("TestModule.so", library));
+
+  Module* module = nullptr;
+  ASSERT_EQ(ModuleManager::LoadModule(String("TestModule"), &module), kOk);
+  using CallCounts = void (*)(int*, int*);
+  CallCounts counts = nullptr;
+  ASSERT_EQ(module->FindEntry(&counts, "GetCallCounts"), kOk);
+  int initialized = 0, shutdown = 0;
+  counts(&initialized, &shutdown);
+  EXPECT_EQ(initialized, 1);
+}
+
+}  // namespace
+}  // namespace klx

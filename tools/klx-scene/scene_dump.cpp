@@ -1,0 +1,102 @@
+#include "scene_dump.h"
+
+#include <cstdarg>
+#include <string>
+#include <vector>
+
+#include "animation/controller.h"
+#include "core/cp1251.h"
+
+namespace klx {
+
+namespace {
+
+std::map<const RTTI*, FieldDumper>& Dumpers() {
+  static std::map<const RTTI*, FieldDumper> dumpers;
+  return dumpers;
+}
+
+std::string Utf8(const String& text) {
+  return Cp1251ToUtf8(std::string_view(text.CStr(), static_cast<size_t>(text.Length())));
+}
+
+void DumpObjectFields(Object* object, SceneDumper& dumper) {
+  for (int32_t i = object->GetControllerCount() - 1; i >= 0; --i) {
+    dumper.Link("controller", object->GetController(i));
+  }
+}
+
+void DumpControllerFields(Object* object, SceneDumper& dumper) {
+  dumper.Field("active", "%s", static_cast<Controller*>(object)->IsActive() ? "true" : "false");
+}
+
+[[maybe_unused]] const bool kCoreDumpers = [] {
+  SceneDumper::Register(Object::TYPE, &DumpObjectFields);
+  SceneDumper::Register(Controller::TYPE, &DumpControllerFields);
+  return true;
+}();
+
+}  // namespace
+
+void SceneDumper::Register(const RTTI& type, FieldDumper dumper) { Dumpers()[&type] = dumper; }
+
+void SceneDumper::Dump(Object* root) {
+  // First pass counts the links to each object, the second prints.
+  links_.clear();
+  visited_.clear();
+  printing_ = false;
+  Link("root", root);
+  visited_.clear();
+  printing_ = true;
+  depth_ = 0;
+  Visit("root", root);
+}
+
+void SceneDumper::Field(const char* name, const char* format, ...) {
+  if (!printing_) return;
+  char buffer[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(buffer, sizeof(buffer), format, args);
+  va_end(args);
+  std::fprintf(out_, "%*s%s = %s\n", depth_ * 2, "", name, Cp1251ToUtf8(buffer).c_str());
+}
+
+void SceneDumper::Link(const char* name, Object* object) {
+  if (!printing_) {
+    if (object == nullptr) return;
+    if (++links_[object] > 1) return;
+  }
+  Visit(name, object);
+}
+
+void SceneDumper::Visit(const char* label, Object* object) {
+  if (!printing_) {
+    if (!visited_.insert(object).second) return;
+  } else {
+    const std::string indent(static_cast<size_t>(depth_) * 2, ' ');
+    if (object == nullptr) {
+      std::fprintf(out_, "%s%s: null\n", indent.c_str(), label);
+      return;
+    }
+    const bool first = visited_.insert(object).second;
+    const int links = links_[object];
+    std::fprintf(out_, "%s%s: %s \"%s\" ID[%d]%s%s\n", indent.c_str(), label,
+                 object->GetRTTI().GetName().CStr(), Utf8(object->GetName()).c_str(),
+                 object->GetID(), links > 1 ? " shared" : "", first ? "" : " (see above)");
+    if (!first) return;
+  }
+  // Fields from the root class down to the object's own class.
+  std::vector<const RTTI*> chain;
+  for (const RTTI* type = &object->GetRTTI(); type != nullptr; type = type->GetParent()) {
+    chain.push_back(type);
+  }
+  ++depth_;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    auto dumper = Dumpers().find(*it);
+    if (dumper != Dumpers().end()) dumper->second(object, *this);
+  }
+  --depth_;
+}
+
+}  // namespace klx
