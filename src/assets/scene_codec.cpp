@@ -20,8 +20,9 @@ int CreateSceneCodec(Codec** out) {
   return kOk;
 }
 
-int32_t VersionValue(const Version& version) {
-  return version.major * 10000 + version.minor * 100 + version.build;
+// Computed in 64 bits: the triple comes from the file and may be anything.
+int64_t VersionValue(const Version& version) {
+  return int64_t{version.major} * 10000 + int64_t{version.minor} * 100 + version.build;
 }
 
 // The scene codec for a file, or null (with the loader's warning).

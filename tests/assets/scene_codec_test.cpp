@@ -239,3 +239,16 @@ TEST_F(SceneCodecTest, NestingDeeperThanTheBoundIsNeitherWrittenNorRead) {
 
 }  // namespace
 }  // namespace klx
+
+namespace klx {
+namespace {
+
+TEST_F(SceneCodecTest, ExtremeVersionTriplesDoNotOverflow) {
+  Ref<Object> root;
+  // 2^31 - 1 major: far newer than the engine, and no overflow on the way.
+  EXPECT_EQ(LoadScene(FileWith("big.STR", NullRootFile(0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF)), &root), kOk);
+  EXPECT_EQ(LoadScene(FileWith("neg.STR", NullRootFile(-0x7FFFFFFF, 0, 0)), &root), kFailed);
+}
+
+}  // namespace
+}  // namespace klx
