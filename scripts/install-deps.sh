@@ -10,6 +10,8 @@ packages=(
   # tests, benchmarks, fuzzing and the sanitizer build
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  # an independent RAR reader that checks the archives our writer makes
+  unar
 )
 
 missing=()
