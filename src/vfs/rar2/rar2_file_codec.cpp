@@ -1,0 +1,153 @@
+#include "vfs/rar2/rar2_file_codec.h"
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "core/builtin_module.h"
+#include "vfs/memory_file.h"
+#include "vfs/rar2/rar2_archive.h"
+#include "vfs/rar2/rar2_extractor.h"
+#include "vfs/virtual_directory.h"
+#include "vfs/virtual_file.h"
+
+namespace klx {
+
+namespace {
+
+// The subdirectory of `parent` with exactly this name, or null.
+VirtualDirectory* FindChild(VirtualDirectory* parent, const String& name) {
+  for (int32_t i = 0; i < parent->GetDirectoryCount(); ++i) {
+    if (parent->GetDirectory(i)->GetName() == name) return parent->GetDirectory(i);
+  }
+  return nullptr;
+}
+
+// The directory a "\"-separated path names below `root`. Directories the
+// archive does not list are made on the way, so that an archive without
+// directory entries still mounts every file under its path.
+VirtualDirectory* EnsureDirectory(VirtualDirectory* root, const std::string& path) {
+  VirtualDirectory* directory = root;
+  size_t start = 0;
+  while (start < path.size()) {
+    size_t end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    const String name(path.substr(start, end - start).c_str());
+    VirtualDirectory* child = FindChild(directory, name);
+    if (child == nullptr) {
+      child = new (std::nothrow) VirtualDirectory(name, directory);
+      if (child == nullptr) return nullptr;
+    }
+    directory = child;
+    start = end + 1;
+  }
+  return directory;
+}
+
+// Splits at the last "\": the directory part (empty without one) and the
+// last component.
+void SplitName(const std::string& name, std::string* directory, std::string* last) {
+  const size_t separator = name.rfind('\\');
+  if (separator == std::string::npos) {
+    directory->clear();
+    *last = name;
+  } else {
+    *directory = name.substr(0, separator);
+    *last = name.substr(separator + 1);
+  }
+}
+
+// Hangs every entry into the tree under `root`. False when memory ran out.
+bool BuildTree(VirtualDirectory* root, const rar2::ArchiveListing& listing,
+               std::vector<rar2::ExtractedEntry>& results, const std::vector<size_t>& resultOfEntry,
+               Module* module) {
+  // How many files still share each result: the last one takes the bytes,
+  // the others get copies.
+  std::vector<size_t> sharers(results.size(), 0);
+  for (size_t i = 0; i < listing.entries.size(); ++i)
+    if (!listing.entries[i].IsDirectory()) ++sharers[resultOfEntry[i]];
+
+  for (size_t i = 0; i < listing.entries.size(); ++i) {
+    const rar2::ArchiveEntry& entry = listing.entries[i];
+    std::string directoryPart;
+    std::string last;
+    SplitName(entry.name, &directoryPart, &last);
+    VirtualDirectory* parent = EnsureDirectory(root, directoryPart);
+    if (parent == nullptr) return false;
+    const String name(last.c_str());
+
+    if (entry.IsDirectory()) {
+      if (FindChild(parent, name) == nullptr && new (std::nothrow) VirtualDirectory(name, parent) == nullptr)
+        return false;
+      continue;
+    }
+
+    MemoryFile* file = new (std::nothrow) MemoryFile(name);
+    if (file == nullptr) return false;
+    parent->AddFile(file);
+    file->SetModule(module);
+    rar2::ExtractedEntry& result = results[resultOfEntry[i]];
+    if (!result.ok) continue;
+    if (--sharers[resultOfEntry[i]] == 0) {
+      file->SetContent(result.bytes.release(), static_cast<int32_t>(result.size));
+    } else {
+      uint8_t* copy = new (std::nothrow) uint8_t[size_t{result.size} + 1];
+      if (copy == nullptr) return false;
+      std::copy(result.bytes.get(), result.bytes.get() + result.size, copy);
+      file->SetContent(copy, static_cast<int32_t>(result.size));
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int CreateRAR2FileCodec(Codec** out) {
+  if (out == nullptr) return kInvalidArg;
+  Codec* codec = new (std::nothrow) RAR2FileCodec();
+  if (codec == nullptr) return kOutOfMemory;
+  *out = codec;
+  return kOk;
+}
+
+KLX_BUILTIN_CODEC_MODULE(RAR2FileCodec, "RAR2FileCodec", &CreateRAR2FileCodec)
+
+RAR2FileCodec::RAR2FileCodec() : FileCodec(String("RAR2FileCodec")) {
+  AddExtension(String("rar2"));
+  AddExtension(String("RAR2"));
+  AddExtension(String("Rar2"));
+}
+
+int RAR2FileCodec::Load(VirtualFile* archive, VirtualDirectory** out, const String& key) {
+  if (archive == nullptr || out == nullptr) return kInvalidArg;
+  if (archive->Open(VirtualFile::kRead) != kOk) return kFailed;
+  // The open stream holds the file's whole content: read it in place.
+  const uint8_t* bytes = archive->GetBuffer();
+  const size_t size = archive->GetSize() > 0 ? static_cast<size_t>(archive->GetSize()) : 0;
+
+  const rar2::ArchiveListing listing = rar2::ListEntries(bytes, size);
+  std::vector<rar2::ExtractedEntry> results;
+  std::vector<size_t> resultOfEntry;
+  const std::string keyText(key.CStr(), static_cast<size_t>(key.Length()));
+  if (!rar2::ExtractAll(bytes, listing, keyText, &results, &resultOfEntry)) {
+    archive->Close();
+    return kOutOfMemory;
+  }
+
+  VirtualDirectory* root = new (std::nothrow) VirtualDirectory(archive->GetName());
+  if (root == nullptr || !BuildTree(root, listing, results, resultOfEntry, GetModule())) {
+    delete root;
+    archive->Close();
+    return kOutOfMemory;
+  }
+  if (archive->Close() != kOk) {
+    delete root;
+    return kFailed;
+  }
+  *out = root;
+  return kOk;
+}
+
+int RAR2FileCodec::Save(VirtualFile*, VirtualDirectory*) { return kFailed; }
+
+}  // namespace klx

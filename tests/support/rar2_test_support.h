@@ -1,0 +1,33 @@
+#pragma once
+// Helpers for tests of the RAR 2.0 codec: mounting archive bytes through the
+// codec, reading mounted files, and finding the reference archives.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vfs/virtual_directory.h"
+
+namespace klx::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// The folder of reference archives made by other programs, or "" when this
+// checkout has none (tests that need it skip).
+std::string ReferenceRarFolder();
+Bytes ReadHostFile(const std::string& path);
+void WriteHostFile(const std::string& path, const Bytes& bytes);
+
+// Mounts archive bytes through "RAR2FileCodec" (the engine must be running).
+// Returns the codec's result; *tree receives the directory on success.
+int MountRar2(const Bytes& archive, const std::string& key, std::unique_ptr<VirtualDirectory>* tree,
+              const char* name = "test.rar2");
+
+// The content of the file at a "/"-separated path below `tree`; false when
+// there is no such file or it does not open.
+bool ReadMounted(VirtualDirectory* tree, const std::string& path, Bytes* content);
+
+std::string Sha256Hex(const Bytes& bytes);
+
+}  // namespace klx::test
