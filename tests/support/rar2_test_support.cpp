@@ -144,3 +144,76 @@ std::string Sha256Hex(const Bytes& bytes) {
 }
 
 }  // namespace klx::test
+
+#include "vfs/rar2/rar2_crc32.h"
+
+namespace klx::test {
+
+namespace {
+
+void Put16(Bytes& out, uint32_t v) {
+  out.push_back(static_cast<uint8_t>(v));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(Bytes& out, uint32_t v) {
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16);
+}
+
+}  // namespace
+
+Rar2Builder::Rar2Builder(bool solid) {
+  bytes_ = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
+  Bytes main;
+  Put16(main, 0);
+  main.push_back(0x73);
+  Put16(main, solid ? 0x0008 : 0);
+  Put16(main, 13);
+  Put16(main, 0);
+  Put32(main, 0);
+  bytes_.insert(bytes_.end(), main.begin(), main.end());
+}
+
+Rar2Builder& Rar2Builder::Add(const Entry& entry) {
+  Bytes header;
+  Put16(header, 0);  // header CRCs are not checked on reading
+  header.push_back(0x74);
+  Put16(header, entry.flags);
+  Put16(header, static_cast<uint32_t>(32 + entry.name.size()));
+  Put32(header, static_cast<uint32_t>(entry.data.size()));
+  Put32(header, entry.useUnpackedSize ? entry.unpackedSize : static_cast<uint32_t>(entry.data.size()));
+  header.push_back(0);
+  Put32(header, entry.useCrc ? entry.crc : rar2::Crc32(entry.data.data(), entry.data.size()));
+  Put32(header, 0);
+  header.push_back(entry.version);
+  header.push_back(entry.method);
+  Put16(header, entry.nameSizeOverride >= 0 ? static_cast<uint32_t>(entry.nameSizeOverride)
+                                            : static_cast<uint32_t>(entry.name.size()));
+  Put32(header, entry.attributes);
+  header.insert(header.end(), entry.name.begin(), entry.name.end());
+  bytes_.insert(bytes_.end(), header.begin(), header.end());
+  bytes_.insert(bytes_.end(), entry.data.begin(), entry.data.end());
+  return *this;
+}
+
+Rar2Builder& Rar2Builder::AddStored(const std::string& name, const std::string& content) {
+  Entry entry;
+  entry.name = name;
+  entry.data.assign(content.begin(), content.end());
+  return Add(entry);
+}
+
+Rar2Builder& Rar2Builder::AddDirectory(const std::string& name) {
+  Entry entry;
+  entry.name = name;
+  entry.flags = 0x80E0;
+  entry.attributes = 0x10;
+  return Add(entry);
+}
+
+Rar2Builder& Rar2Builder::AddRawBytes(const Bytes& bytes) {
+  bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+  return *this;
+}
+
+}  // namespace klx::test

@@ -31,3 +31,35 @@ bool ReadMounted(VirtualDirectory* tree, const std::string& path, Bytes* content
 std::string Sha256Hex(const Bytes& bytes);
 
 }  // namespace klx::test
+
+namespace klx::test {
+
+// Builds small RAR 2.0 archives block by block, including malformed ones.
+class Rar2Builder {
+ public:
+  struct Entry {
+    std::string name;
+    Bytes data;                  // packed bytes as stored
+    uint32_t unpackedSize = 0;   // defaults to data.size() when 0 and data is not empty
+    bool useUnpackedSize = false;
+    uint32_t crc = 0;
+    bool useCrc = false;         // else the CRC-32 of data
+    uint16_t flags = 0x8000;
+    uint8_t version = 20;
+    uint8_t method = 0x30;
+    uint32_t attributes = 0x20;
+    int nameSizeOverride = -1;   // a lying name size
+  };
+
+  explicit Rar2Builder(bool solid = false);
+  Rar2Builder& Add(const Entry& entry);
+  Rar2Builder& AddStored(const std::string& name, const std::string& content);
+  Rar2Builder& AddDirectory(const std::string& name);
+  Rar2Builder& AddRawBytes(const Bytes& bytes);
+  const Bytes& bytes() const { return bytes_; }
+
+ private:
+  Bytes bytes_;
+};
+
+}  // namespace klx::test
