@@ -56,12 +56,18 @@ TEST_F(Rar2CodecTest, MountsDirectoriesAndFilesUnderTheArchiveName) {
 TEST_F(Rar2CodecTest, DirectoriesTheArchiveDoesNotListAreMade) {
   Rar2Builder archive;
   archive.AddStored("a\\b\\c.txt", "deep").AddDirectory("a").AddStored("a\\d.txt", "near");
+  archive.AddStored("..\\up.txt", "escaped").AddStored(".\\here.txt", "here");
   std::unique_ptr<VirtualDirectory> tree;
   ASSERT_EQ(test::MountRar2(archive.bytes(), "", &tree), kOk);
   EXPECT_EQ(Read(tree.get(), "a/b/c.txt"), "deep");
   EXPECT_EQ(Read(tree.get(), "a/d.txt"), "near");
   // The later directory entry reuses the directory made for the file.
   EXPECT_EQ(tree->GetDirectoryCount(), 1);
+  // Paths resolve as the engine resolves them; one that climbs out of the
+  // archive's directory is left out.
+  EXPECT_EQ(Read(tree.get(), "here.txt"), "here");
+  EXPECT_EQ(tree->FindFile(String("up.txt")), nullptr);
+  EXPECT_EQ(tree->GetFileCount(), 1);
 }
 
 TEST_F(Rar2CodecTest, NamesDifferingInCaseOrSeparatorShareTheFirstEntrysBytes) {

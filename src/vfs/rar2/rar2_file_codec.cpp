@@ -23,23 +23,31 @@ VirtualDirectory* FindChild(VirtualDirectory* parent, const String& name) {
   return nullptr;
 }
 
-// The directory a "\"-separated path names below `root`. Directories the
-// archive does not list are made on the way, so that an archive without
-// directory entries still mounts every file under its path.
-VirtualDirectory* EnsureDirectory(VirtualDirectory* root, const std::string& path) {
+// The directory a "\"-separated path names below `root`, found as the
+// engine resolves paths. Directories the archive does not list are made on
+// the way, so that an archive without directory entries still mounts every
+// file under its path; a path that climbs out with ".." gives null.
+VirtualDirectory* EnsureDirectory(VirtualDirectory* root, const std::string& path, bool* outOfMemory) {
+  if (VirtualDirectory* found = root->ResolveDirectory(String(path.c_str())); found != nullptr) return found;
   VirtualDirectory* directory = root;
   size_t start = 0;
-  while (start < path.size()) {
+  while (start <= path.size()) {
     size_t end = path.find('\\', start);
     if (end == std::string::npos) end = path.size();
-    const String name(path.substr(start, end - start).c_str());
+    const std::string part = path.substr(start, end - start);
+    start = end + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") return nullptr;
+    const String name(part.c_str());
     VirtualDirectory* child = FindChild(directory, name);
     if (child == nullptr) {
       child = new (std::nothrow) VirtualDirectory(name, directory);
-      if (child == nullptr) return nullptr;
+      if (child == nullptr) {
+        *outOfMemory = true;
+        return nullptr;
+      }
     }
     directory = child;
-    start = end + 1;
   }
   return directory;
 }
@@ -72,8 +80,11 @@ bool BuildTree(VirtualDirectory* root, const rar2::ArchiveListing& listing,
     std::string directoryPart;
     std::string last;
     SplitName(entry.name, &directoryPart, &last);
-    VirtualDirectory* parent = EnsureDirectory(root, directoryPart);
-    if (parent == nullptr) return false;
+    bool outOfMemory = false;
+    VirtualDirectory* parent = EnsureDirectory(root, directoryPart, &outOfMemory);
+    if (outOfMemory) return false;
+    // A path that leaves the archive's directory has no place in the tree.
+    if (parent == nullptr) continue;
     const String name(last.c_str());
 
     if (entry.IsDirectory()) {
