@@ -331,6 +331,31 @@ TEST_F(Rar2RoundTrip, FileOfWindowSize) {
   Check({File("window.bin", data)}, {false, 1, ""});
 }
 
+TEST_F(Rar2RoundTrip, LiteralJustPastTheWindow) {
+  // The last symbol is a literal written one byte past the window size,
+  // which makes unar decode a symbol beyond the end of the entry.
+  std::vector<uint8_t> data = TextData(1048577 - 64, 15);
+  const std::vector<uint8_t> noise = RandomData(64, 16);
+  data.insert(data.end(), noise.begin(), noise.end());
+  Check({File("past.bin", data)}, {false, 3, ""});
+  Check({File("past.bin", data), File("next.txt", TextData(5000, 15))}, {true, 1, ""});
+}
+
+TEST_F(Rar2RoundTrip, ShortCodesAtTheEnd) {
+  // Two-letter files give one-bit literal codes, so an entry's last symbols
+  // take few bits; unar reads well past the last symbol and must not run
+  // out of input.
+  std::mt19937 random(17);
+  std::vector<ArchiveEntry> entries;
+  for (int i = 0; i < 24; ++i) {
+    std::vector<uint8_t> data(3000 + 13 * size_t(i));
+    for (uint8_t& b : data) b = random() % 4 == 0 ? 'b' : 'a';
+    entries.push_back(File("two" + std::to_string(i) + ".txt", data));
+  }
+  Check(entries, {true, 3, ""});
+  Check(entries, {false, 3, ""});
+}
+
 TEST_F(Rar2RoundTrip, FarMatches) {
   // Copies 300 KB back need the length bonuses of far distances.
   std::vector<uint8_t> data = RandomData(320000, 13);

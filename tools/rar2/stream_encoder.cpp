@@ -14,7 +14,9 @@ using namespace klx::rar2;
 // Input bytes parsed between two looks at the block boundaries.
 constexpr size_t kChunkSize = 128 * 1024;
 // Block boundaries fall on multiples of this many symbols.
-constexpr size_t kSegmentSymbols = 4096;
+constexpr size_t kSegmentSymbols = 8192;
+// Bits of filler after an entry's last symbol.
+constexpr uint64_t kTailBits = 32;
 
 Histogram HistogramOf(const CodedSymbol* symbols, size_t count) {
   Histogram histogram;
@@ -42,12 +44,15 @@ std::vector<uint8_t> StreamEncoder::EncodeEntry(size_t begin, size_t end) {
     parser_->Parse(chunk, chunkEnd, prices_, &history_, &pending_);
     FlushBlocks(chunkEnd == end, &writer);
   }
-  // A symbol the decoder may peek at after the last one: anything but 269,
-  // preferably a literal.
+  // Decoders read on past the last symbol: a look for a table switch, or
+  // (unar) a whole symbol decoded and 16 more bits looked at before the end
+  // is noticed. Codes of a symbol other than 269, preferably a literal,
+  // filling 32 bits give them something harmless to read.
   int tail = -1;
   for (int s = 0; s < kMainSymbols && tail < 0; ++s)
     if (s != kSymbolNewTable && lengths_[s] != 0) tail = s;
-  if (tail >= 0) writer.Write(codes_[tail], lengths_[tail]);
+  const uint64_t lastSymbolEnd = writer.BitCount();
+  while (tail >= 0 && writer.BitCount() - lastSymbolEnd < kTailBits) writer.Write(codes_[tail], lengths_[tail]);
   writer.AlignToByte();
   return std::move(writer.Bytes());
 }

@@ -32,8 +32,9 @@ class StreamEncoder {
   bool Continues() const { return started_; }
 
   // Codes data[begin, end) as one entry's packed bytes. The entry ends with
-  // the code of a symbol other than 269 and zero bits to a byte boundary, so
-  // that a decoder looking ahead for a table switch finds none.
+  // 32 bits of codes of a symbol other than 269 and zero bits to a byte
+  // boundary, so that a decoder reading on past the last symbol finds no
+  // table switch and does not run out of input.
   std::vector<uint8_t> EncodeEntry(size_t begin, size_t end);
 
  private:
