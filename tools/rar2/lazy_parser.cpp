@@ -18,7 +18,7 @@ void LazyParser::IndexUpTo(size_t pos) {
 }
 
 LazyParser::Choice LazyParser::Best(size_t pos, size_t end, const MatchHistory& history,
-                                  const SymbolPrices& prices) {
+                                     const SymbolPrices& prices) {
   IndexUpTo(pos);
   const int count = finder_.FindMatches(pos, end, matches_);
   indexed_ = pos + 1;
@@ -39,17 +39,15 @@ LazyParser::Choice LazyParser::Best(size_t pos, size_t end, const MatchHistory& 
     const uint32_t length = finder_.MatchLength(pos, distance, maxLength);
     if (length < 2) continue;
     consider(length, distance);
+    // The last match again, as it was, is the cheapest symbol of all.
     if (back == 0 && history.lastLength < length) consider(history.lastLength, distance);
   }
-  for (int i = 0; i < count; ++i) {
-    consider(matches_[i].length, matches_[i].distance);
-    // A far match may pay only when shortened to fit a cheaper form.
-  }
+  for (int i = 0; i < count; ++i) consider(matches_[i].length, matches_[i].distance);
   return best;
 }
 
 void LazyParser::Parse(size_t begin, size_t end, const SymbolPrices& prices, MatchHistory* history,
-                      std::vector<CodedSymbol>* out) {
+                       std::vector<CodedSymbol>* out) {
   rangeBegin_ = begin;
   literalPrice_.resize(end - begin + 1);
   literalPrice_[0] = 0;
