@@ -29,7 +29,6 @@ Histogram HistogramOf(const CodedSymbol* symbols, size_t count) {
 StreamEncoder::StreamEncoder(int method) : parser_(MakeLzEncoder(method)) {}
 
 void StreamEncoder::Reset(const uint8_t* data, size_t size) {
-  data_ = data;
   started_ = false;
   history_ = MatchHistory{};
   prices_ = SymbolPrices::Default();

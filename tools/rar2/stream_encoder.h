@@ -42,7 +42,6 @@ class StreamEncoder {
   void WriteBlock(size_t first, size_t last, const Histogram& histogram, BitWriter* writer);
 
   std::unique_ptr<LzEncoder> parser_;
-  const uint8_t* data_ = nullptr;
   bool started_ = false;
   MatchHistory history_;
   SymbolPrices prices_;
