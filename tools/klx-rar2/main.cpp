@@ -1,12 +1,14 @@
 // klx-rar2: makes RAR 2.0 archives, the format the engine mounts.
 //
 //   klx-rar2 create ARCHIVE [--solid] [--method 0..5] [--key KEY] [--mtime SECONDS] PATH...
-//   klx-rar2 list ARCHIVE
-//   klx-rar2 extract ARCHIVE DIR
+//   klx-rar2 list ARCHIVE [--key KEY]
+//   klx-rar2 extract ARCHIVE DIR [--key KEY]
 //
 // create packs files and directories (recursively) into ARCHIVE. Every entry
 // is stamped with --mtime, else with $SOURCE_DATE_EPOCH, else with its own
-// modification time. Exit status: 0 done, 1 failed, 2 bad arguments.
+// modification time. list and extract mount the archive through the
+// engine's codec and show or write exactly what the engine sees. Exit
+// status: 0 done, 1 failed, 2 bad arguments.
 
 #include <cerrno>
 #include <cstdint>
@@ -17,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "archive_commands.h"
 #include "archive_writer.h"
 #include "path_collector.h"
 
@@ -25,8 +28,8 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: klx-rar2 create ARCHIVE [--solid] [--method 0..5] [--key KEY] [--mtime SECONDS] PATH...\n"
-               "       klx-rar2 list ARCHIVE\n"
-               "       klx-rar2 extract ARCHIVE DIR\n");
+               "       klx-rar2 list ARCHIVE [--key KEY]\n"
+               "       klx-rar2 extract ARCHIVE DIR [--key KEY]\n");
   return 2;
 }
 
@@ -104,18 +107,34 @@ int CreateCommand(const std::vector<std::string>& args) {
   return 0;
 }
 
-// TODO: list the entries of ARCHIVE, read through the engine's RAR 2.0 codec.
-int ListCommand(const std::vector<std::string>& args) {
-  (void)args;
-  std::fprintf(stderr, "klx-rar2: list is not yet available\n");
-  return 2;
+// Reads the key option of list and extract: [--key KEY] anywhere after the
+// command. The positional arguments are left in `positional`.
+bool SplitKey(const std::vector<std::string>& args, std::vector<std::string>* positional, std::string* key) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--key") {
+      if (i + 1 >= args.size()) return false;
+      *key = args[++i];
+    } else if (args[i].rfind("--", 0) == 0) {
+      return false;
+    } else {
+      positional->push_back(args[i]);
+    }
+  }
+  return true;
 }
 
-// TODO: extract ARCHIVE into DIR through the engine's RAR 2.0 codec.
+int ListCommand(const std::vector<std::string>& args) {
+  std::vector<std::string> positional;
+  std::string key;
+  if (!SplitKey(args, &positional, &key) || positional.size() != 1) return Usage();
+  return klx::rar2tool::ListArchive(positional[0], key);
+}
+
 int ExtractCommand(const std::vector<std::string>& args) {
-  (void)args;
-  std::fprintf(stderr, "klx-rar2: extract is not yet available\n");
-  return 2;
+  std::vector<std::string> positional;
+  std::string key;
+  if (!SplitKey(args, &positional, &key) || positional.size() != 2) return Usage();
+  return klx::rar2tool::ExtractArchive(positional[0], positional[1], key);
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #pragma once
-// Most-significant-bit-first reader over an entry's packed bytes. Bits past
-// the end read as zeros; the caller decides how far past the end it lets a
-// stream run (IsExhausted).
+// Most-significant-bit-first reader over an entry's packed bytes, with a
+// 64-bit look-ahead refilled eight bytes at a time. Bits past the end read
+// as zeros; the caller decides how far past the end it lets a stream run
+// (IsExhausted).
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace klx::rar2 {
 
@@ -13,46 +15,57 @@ class BitReader {
   BitReader(const uint8_t* bytes, size_t size) : bytes_(bytes), size_(size) {}
 
   // The next 16 bits without consuming them.
-  uint32_t Peek16() const {
-    const size_t byte = static_cast<size_t>(bitPosition_ >> 3);
-    if (byte + 4 <= size_) {
-      const uint32_t word = uint32_t{bytes_[byte]} << 24 | uint32_t{bytes_[byte + 1]} << 16 |
-                            uint32_t{bytes_[byte + 2]} << 8 | uint32_t{bytes_[byte + 3]};
-      return (word << (bitPosition_ & 7)) >> 16;
-    }
-    return PeekNearEnd();
+  uint32_t Peek16() {
+    if (available_ < 16) Refill();
+    return static_cast<uint32_t>(bits_ >> 48);
   }
-  void Skip(uint32_t bits) { bitPosition_ += bits; }
+  // Consumes up to 16 bits; a Peek16 must come first.
+  void Skip(uint32_t count) {
+    bits_ <<= count;
+    available_ -= static_cast<int>(count);
+  }
   // Reads up to 16 bits as a number.
-  uint32_t Read(uint32_t bits) {
-    if (bits == 0) return 0;
-    const uint32_t value = Peek16() >> (16 - bits);
-    bitPosition_ += bits;
+  uint32_t Read(uint32_t count) {
+    if (count == 0) return 0;
+    const uint32_t value = Peek16() >> (16 - count);
+    Skip(count);
     return value;
   }
 
+  uint64_t BitPosition() const { return uint64_t{loaded_} * 8 - static_cast<uint64_t>(available_); }
   // Whole bytes not yet touched by the read position.
   size_t RemainingBytes() const {
-    const uint64_t byte = bitPosition_ >> 3;
+    const uint64_t byte = BitPosition() >> 3;
     return byte >= size_ ? 0 : size_ - static_cast<size_t>(byte);
   }
   // True once the stream has consumed more than `slackBytes` past its end.
-  bool IsExhausted(size_t slackBytes) const { return bitPosition_ > (uint64_t{size_} + slackBytes) * 8; }
+  bool IsExhausted(size_t slackBytes) const { return BitPosition() > (uint64_t{size_} + slackBytes) * 8; }
 
  private:
-  uint32_t PeekNearEnd() const {
-    uint32_t word = 0;
-    const uint64_t byte = bitPosition_ >> 3;
-    for (uint64_t i = 0; i < 4; ++i) {
-      word <<= 8;
-      if (byte + i < size_) word |= bytes_[byte + i];
+  void Refill() {
+    if (size_ >= 8 && loaded_ <= size_ - 8) {
+      uint64_t word;
+      std::memcpy(&word, bytes_ + loaded_, 8);
+      word = __builtin_bswap64(word);
+      bits_ |= word >> available_;
+      const int taken = (63 - available_) >> 3;
+      loaded_ += static_cast<size_t>(taken);
+      available_ += taken * 8;
+      return;
     }
-    return (word << (bitPosition_ & 7)) >> 16;
+    while (available_ <= 56) {
+      const uint64_t byte = loaded_ < size_ ? bytes_[loaded_] : 0;
+      bits_ |= byte << (56 - available_);
+      ++loaded_;
+      available_ += 8;
+    }
   }
 
   const uint8_t* bytes_;
   size_t size_;
-  uint64_t bitPosition_ = 0;
+  uint64_t bits_ = 0;  // look-ahead, first bit in bit 63
+  int available_ = 0;  // valid bits in bits_
+  size_t loaded_ = 0;  // bytes moved into the look-ahead (past the end: zeros)
 };
 
 }  // namespace klx::rar2

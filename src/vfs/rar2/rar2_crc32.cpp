@@ -6,9 +6,10 @@ namespace klx::rar2 {
 
 namespace {
 
-// Eight tables for slicing-by-8: table[k][b] is the CRC of byte b followed by
-// k zero bytes.
-using SlicingTables = std::array<std::array<uint32_t, 256>, 8>;
+// Sixteen tables for slicing-by-16: table[k][b] is the CRC of byte b
+// followed by k zero bytes.
+constexpr int kSlices = 16;
+using SlicingTables = std::array<std::array<uint32_t, 256>, kSlices>;
 
 constexpr SlicingTables MakeTables() {
   SlicingTables tables{};
@@ -18,11 +19,15 @@ constexpr SlicingTables MakeTables() {
     tables[0][i] = c;
   }
   for (uint32_t i = 0; i < 256; ++i)
-    for (int k = 1; k < 8; ++k) tables[k][i] = (tables[k - 1][i] >> 8) ^ tables[0][tables[k - 1][i] & 0xFF];
+    for (int k = 1; k < kSlices; ++k) tables[k][i] = (tables[k - 1][i] >> 8) ^ tables[0][tables[k - 1][i] & 0xFF];
   return tables;
 }
 
 constexpr SlicingTables kTables = MakeTables();
+
+uint32_t Load32(const uint8_t* p) {
+  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
 
 }  // namespace
 
@@ -30,14 +35,13 @@ uint32_t Crc32TableEntry(uint8_t value) { return kTables[0][value]; }
 
 uint32_t Crc32(const uint8_t* bytes, size_t count, uint32_t crc) {
   crc = ~crc;
-  while (count >= 8) {
-    uint32_t low = crc ^ (uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
-                          uint32_t{bytes[3]} << 24);
-    crc = kTables[7][low & 0xFF] ^ kTables[6][(low >> 8) & 0xFF] ^ kTables[5][(low >> 16) & 0xFF] ^
-          kTables[4][low >> 24] ^ kTables[3][bytes[4]] ^ kTables[2][bytes[5]] ^ kTables[1][bytes[6]] ^
-          kTables[0][bytes[7]];
-    bytes += 8;
-    count -= 8;
+  while (count >= 16) {
+    const uint32_t low = crc ^ Load32(bytes);
+    crc = kTables[15][low & 0xFF] ^ kTables[14][(low >> 8) & 0xFF] ^ kTables[13][(low >> 16) & 0xFF] ^
+          kTables[12][low >> 24];
+    for (int i = 4; i < 16; ++i) crc ^= kTables[15 - i][bytes[i]];
+    bytes += 16;
+    count -= 16;
   }
   while (count-- > 0) crc = (crc >> 8) ^ kTables[0][(crc ^ *bytes++) & 0xFF];
   return ~crc;

@@ -53,10 +53,12 @@ class Extractor {
     }
 
     bool complete = false;
+    uint32_t crc = 0;
     if (entry.method == kMethodStore) {
       // Stored data never passes through the window.
       if (entry.dataAvailable >= entry.unpackedSize) {
         std::memcpy(output.get(), data, entry.unpackedSize);
+        crc = Crc32(output.get(), entry.unpackedSize);
         complete = true;
       }
     } else {
@@ -68,8 +70,9 @@ class Extractor {
                                                            output.get(), entry.unpackedSize);
       if (decoded == Unpacker20::Result::kOutOfMemory) return false;
       complete = decoded == Unpacker20::Result::kOk;
+      crc = unpacker_->OutputCrc();
     }
-    if (output && complete && Crc32(output.get(), entry.unpackedSize) == entry.dataCrc) {
+    if (output && complete && crc == entry.dataCrc) {
       result->ok = true;
       result->size = entry.unpackedSize;
       result->bytes = std::move(output);

@@ -131,10 +131,20 @@ RAR2FileCodec::RAR2FileCodec() : FileCodec(String("RAR2FileCodec")) {
 
 int RAR2FileCodec::Load(VirtualFile* archive, VirtualDirectory** out, const String& key) {
   if (archive == nullptr || out == nullptr) return kInvalidArg;
-  if (archive->Open(VirtualFile::kRead) != kOk) return kFailed;
-  // The open stream holds the file's whole content: read it in place.
-  const uint8_t* bytes = archive->GetBuffer();
-  const size_t size = archive->GetSize() > 0 ? static_cast<size_t>(archive->GetSize()) : 0;
+  // An archive already in memory is read in place; any other file is opened,
+  // which reads its whole content into the file's stream.
+  const uint8_t* bytes = nullptr;
+  size_t size = 0;
+  auto* inMemory = dynamic_cast<MemoryFile*>(archive);
+  const bool readInPlace = inMemory != nullptr && inMemory->GetContent() != nullptr && !inMemory->IsOpen();
+  if (readInPlace) {
+    bytes = inMemory->GetContent();
+    size = static_cast<size_t>(inMemory->GetContentSize());
+  } else {
+    if (archive->Open(VirtualFile::kRead) != kOk) return kFailed;
+    bytes = archive->GetBuffer();
+    size = archive->GetSize() > 0 ? static_cast<size_t>(archive->GetSize()) : 0;
+  }
 
   const rar2::ArchiveListing listing = rar2::ListEntries(bytes, size);
   std::vector<rar2::ExtractedEntry> results;

@@ -1,8 +1,11 @@
 #include "vfs/rar2/rar2_unpacker.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include "vfs/rar2/rar2_crc32.h"
 
 namespace klx::rar2 {
 
@@ -28,7 +31,7 @@ Unpacker20::Unpacker20() { Reset(); }
 
 void Unpacker20::Reset() {
   writePosition_ = 0;
-  filled_ = 0;
+  total_ = 0;
   std::memset(previousLengths_, 0, sizeof(previousLengths_));
   std::memset(ring_, 0, sizeof(ring_));
   ringCounter_ = 0;
@@ -136,52 +139,33 @@ uint8_t Unpacker20::PredictAudio(int delta) {
   return static_cast<uint8_t>(value);
 }
 
-void Unpacker20::PutByte(uint8_t value) {
-  window_[writePosition_] = value;
-  writePosition_ = (writePosition_ + 1) & kWindowMask;
-  if (filled_ < kWindowSize) ++filled_;
-  ++produced_;
-}
-
-void Unpacker20::CopyMatch(uint32_t length, uint32_t distance) {
-  ring_[ringCounter_++ & 3] = distance;
-  lastDistance_ = distance;
-  lastLength_ = length;
-
+void Unpacker20::CopyUncommon(uint32_t length, uint32_t distance) {
   uint8_t* window = window_.get();
-  uint32_t source = (writePosition_ - distance) & kWindowMask;
-  uint32_t i = 0;
+  uint32_t destination = writePosition_;
+  uint32_t source = (destination - distance) & kWindowMask;
+  const uint64_t filled = total_;
   // Bytes before the start of the stream read as the cleared window; so
   // does a distance of 0 (the byte being written) until the window is full.
-  if (distance == 0) {
-    for (; i < length; ++i) {
-      if (filled_ < kWindowSize) window[writePosition_] = 0;
-      writePosition_ = (writePosition_ + 1) & kWindowMask;
+  for (uint32_t i = 0; i < length; ++i) {
+    const uint64_t written = filled + i;  // bytes before this one
+    uint8_t value;
+    if (distance == 0) {
+      value = written >= kWindowSize ? window[destination] : 0;
+    } else if (distance > written && written < kWindowSize) {
+      value = 0;
+    } else {
+      value = window[source];
     }
-  } else if (distance > filled_) {
-    for (; i < length && i < distance - filled_; ++i) {
-      window[writePosition_] = 0;
-      writePosition_ = (writePosition_ + 1) & kWindowMask;
-      source = (source + 1) & kWindowMask;
-    }
+    window[destination] = value;
+    destination = (destination + 1) & kWindowMask;
+    source = (source + 1) & kWindowMask;
   }
-  const uint32_t rest = length - i;
-  if (distance >= rest && distance < kWindowSize && source + rest <= kWindowSize && writePosition_ + rest <= kWindowSize) {
-    std::memcpy(window + writePosition_, window + source, rest);
-    writePosition_ = (writePosition_ + rest) & kWindowMask;
-  } else {
-    for (; i < length; ++i) {
-      window[writePosition_] = window[source];
-      writePosition_ = (writePosition_ + 1) & kWindowMask;
-      source = (source + 1) & kWindowMask;
-    }
-  }
-  filled_ = filled_ + length < kWindowSize ? filled_ + length : kWindowSize;
-  produced_ += length;
+  writePosition_ = destination;
+  total_ += length;
 }
 
 bool Unpacker20::Flush(uint8_t* output, uint32_t unpackedSize) {
-  uint64_t pending = produced_ - flushed_;
+  uint64_t pending = Produced() - flushed_;
   if (pending == 0) return true;
   bool fits = true;
   if (flushed_ + pending > unpackedSize) {
@@ -190,20 +174,112 @@ bool Unpacker20::Flush(uint8_t* output, uint32_t unpackedSize) {
   }
   if (output != nullptr && pending > 0) {
     // The pending bytes end at the write position, possibly wrapping.
-    const uint32_t unflushed = static_cast<uint32_t>(produced_ - flushed_);
+    const uint32_t unflushed = static_cast<uint32_t>(Produced() - flushed_);
     uint32_t start = (writePosition_ - unflushed) & kWindowMask;
     uint8_t* target = output + flushed_;
     uint64_t left = pending;
     while (left > 0) {
       const uint64_t chunk = left < kWindowSize - start ? left : kWindowSize - start;
       std::memcpy(target, window_.get() + start, static_cast<size_t>(chunk));
+      outputCrc_ = Crc32(target, static_cast<size_t>(chunk), outputCrc_);
       target += chunk;
       left -= chunk;
       start = (start + static_cast<uint32_t>(chunk)) & kWindowMask;
     }
   }
-  flushed_ = produced_;
+  flushed_ = Produced();
   return fits;
+}
+
+bool Unpacker20::DecodeAudioBatch(BitReader& reader, uint64_t stop) {
+  while (total_ < stop && audioMode_) {
+    if (reader.IsExhausted(kInputSlack)) return true;
+    const int symbol = audio_[currentChannel_].Decode(reader);
+    if (symbol == kAudioSymbolNewTable) {
+      if (!ReadTables(reader)) return false;
+      continue;
+    }
+    PutByte(PredictAudio(symbol));
+    if (++currentChannel_ == channels_) currentChannel_ = 0;
+  }
+  return true;
+}
+
+bool Unpacker20::DecodeLzBatch(BitReader& reader, uint64_t stop) {
+  // The window position and byte count live in locals here: stores into the
+  // byte window would otherwise force every member to be reloaded.
+  uint8_t* const window = window_.get();
+  uint32_t position = writePosition_;
+  uint64_t total = total_;
+  while (total < stop) {
+    const int symbol = main_.Decode(reader);
+    if (symbol < 256) {
+      window[position] = static_cast<uint8_t>(symbol);
+      position = (position + 1) & kWindowMask;
+      ++total;
+      continue;
+    }
+    uint32_t length;
+    uint32_t distance;
+    if (symbol >= kSymbolMatch) {
+      const int lengthSymbol = symbol - kSymbolMatch;
+      length = kLengthBase.value[lengthSymbol] + reader.Read(kLengthBits[lengthSymbol]) + 3;
+      const int distanceSymbol = distance_.Decode(reader);
+      distance = kDistanceBase.value[distanceSymbol] + reader.Read(kDistanceBits[distanceSymbol]) + 1;
+      length += LongMatchBonus(distance);
+    } else if (symbol == kSymbolRepeatLast) {
+      length = lastLength_;
+      distance = lastDistance_;
+    } else if (symbol < kSymbolShortDistance) {
+      distance = ring_[(ringCounter_ - static_cast<uint32_t>(symbol - kSymbolRepeatLast)) & 3];
+      const int lengthSymbol = length_.Decode(reader);
+      length = kLengthBase.value[lengthSymbol] + reader.Read(kLengthBits[lengthSymbol]) + 2;
+      length += OldDistanceBonus(distance);
+    } else if (symbol < kSymbolNewTable) {
+      const int index = symbol - kSymbolShortDistance;
+      distance = kShortDistanceBase[index] + reader.Read(kShortDistanceBits[index]) + 1;
+      length = 2;
+    } else {
+      writePosition_ = position;
+      total_ = total;
+      if (!ReadTables(reader)) return false;
+      if (audioMode_) return true;
+      continue;
+    }
+
+    ring_[ringCounter_++ & 3] = distance;
+    lastDistance_ = distance;
+    lastLength_ = length;
+    const uint32_t source = (position - distance) & kWindowMask;
+    // Common case: the source lies in what was written since the reset, and
+    // neither range wraps around the window's end.
+    if (distance != 0 && distance <= total && source + length <= kWindowSize &&
+        position + length <= kWindowSize) {
+      uint8_t* to = window + position;
+      const uint8_t* from = window + source;
+      if (distance >= length) {
+        std::memcpy(to, from, length);
+      } else if (distance >= 8) {
+        // Eight bytes at a time: each chunk reads only bytes already written.
+        uint32_t i = 0;
+        for (; i + 8 <= length; i += 8) std::memcpy(to + i, from + i, 8);
+        for (; i < length; ++i) to[i] = from[i];
+      } else {
+        for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
+      }
+      position = (position + length) & kWindowMask;
+      total += length;
+    } else {
+      writePosition_ = position;
+      total_ = total;
+      CopyUncommon(length, distance);
+      position = writePosition_;
+      total = total_;
+    }
+  }
+  writePosition_ = position;
+  total_ = total;
+  return true;
 }
 
 Unpacker20::Result Unpacker20::Unpack(const uint8_t* packed, size_t packedSize, bool continuesSolid,
@@ -212,59 +288,28 @@ Unpacker20::Result Unpacker20::Unpack(const uint8_t* packed, size_t packedSize, 
     window_.reset(new (std::nothrow) uint8_t[kWindowSize]());
     if (!window_) return Result::kOutOfMemory;
   }
-  produced_ = 0;
-  flushed_ = 0;
   BitReader reader(packed, packedSize);
   if (!continuesSolid) {
     Reset();
     if (!ReadTables(reader)) return Result::kBadTables;
   }
+  entryStart_ = total_;
+  flushed_ = 0;
+  outputCrc_ = 0;
 
   Result result = Result::kOk;
-  while (produced_ < unpackedSize) {
-    if (produced_ - flushed_ >= kFlushThreshold && !Flush(output, unpackedSize)) return Result::kOverrun;
+  while (Produced() < unpackedSize) {
+    if (Produced() - flushed_ >= kFlushThreshold && !Flush(output, unpackedSize)) return Result::kOverrun;
     if (reader.IsExhausted(kInputSlack)) {
       result = Result::kInputExhausted;
       break;
     }
-
-    if (audioMode_) {
-      const int symbol = audio_[currentChannel_].Decode(reader);
-      if (symbol == kAudioSymbolNewTable) {
-        if (!ReadTables(reader)) return Result::kBadTables;
-        continue;
-      }
-      PutByte(PredictAudio(symbol));
-      if (++currentChannel_ == channels_) currentChannel_ = 0;
-      continue;
-    }
-
-    const int symbol = main_.Decode(reader);
-    if (symbol < 256) {
-      PutByte(static_cast<uint8_t>(symbol));
-    } else if (symbol >= kSymbolMatch) {
-      const int lengthSymbol = symbol - kSymbolMatch;
-      uint32_t length = kLengthBase.value[lengthSymbol] + reader.Read(kLengthBits[lengthSymbol]) + 3;
-      const int distanceSymbol = distance_.Decode(reader);
-      const uint32_t distance =
-          kDistanceBase.value[distanceSymbol] + reader.Read(kDistanceBits[distanceSymbol]) + 1;
-      length += LongMatchBonus(distance);
-      CopyMatch(length, distance);
-    } else if (symbol == kSymbolRepeatLast) {
-      CopyMatch(lastLength_, lastDistance_);
-    } else if (symbol < kSymbolShortDistance) {
-      const uint32_t distance = ring_[(ringCounter_ - static_cast<uint32_t>(symbol - kSymbolRepeatLast)) & 3];
-      const int lengthSymbol = length_.Decode(reader);
-      uint32_t length = kLengthBase.value[lengthSymbol] + reader.Read(kLengthBits[lengthSymbol]) + 2;
-      length += OldDistanceBonus(distance);
-      CopyMatch(length, distance);
-    } else if (symbol < kSymbolNewTable) {
-      const int index = symbol - kSymbolShortDistance;
-      const uint32_t distance = kShortDistanceBase[index] + reader.Read(kShortDistanceBits[index]) + 1;
-      CopyMatch(2, distance);
-    } else {
-      if (!ReadTables(reader)) return Result::kBadTables;
-    }
+    // Decode up to the next flush or the end of the entry. A damaged stream
+    // produces at most one batch of garbage before the checks above see it.
+    const uint64_t batch = std::min<uint64_t>(unpackedSize, flushed_ + kFlushThreshold);
+    const uint64_t stop = entryStart_ + batch;
+    const bool tablesOk = audioMode_ ? DecodeAudioBatch(reader, stop) : DecodeLzBatch(reader, stop);
+    if (!tablesOk) return Result::kBadTables;
   }
 
   // A solid archive may switch tables for its next entry right behind this

@@ -27,6 +27,9 @@ class Unpacker20 {
   // entry is decoded only to carry the state on to the next one.
   Result Unpack(const uint8_t* packed, size_t packedSize, bool continuesSolid, uint8_t* output,
                 uint32_t unpackedSize);
+  // The CRC-32 of the bytes the last Unpack wrote to its output, computed
+  // while they were still in the window.
+  uint32_t OutputCrc() const { return outputCrc_; }
 
  private:
   struct AudioChannel {
@@ -41,20 +44,32 @@ class Unpacker20 {
   void Reset();
   bool ReadTables(BitReader& reader);
   uint8_t PredictAudio(int delta);
-  // Enters a match into the ring and copies it into the window.
-  void CopyMatch(uint32_t length, uint32_t distance);
-  void PutByte(uint8_t value);
+  // Batches of symbols up to `stop` bytes since the reset, or until the
+  // mode changes; false when new tables are damaged.
+  bool DecodeLzBatch(BitReader& reader, uint64_t stop);
+  bool DecodeAudioBatch(BitReader& reader, uint64_t stop);
+  // A match whose source wraps around the window or reaches before the
+  // start of the stream, byte by byte.
+  void CopyUncommon(uint32_t length, uint32_t distance);
+  void PutByte(uint8_t value) {
+    window_[writePosition_] = value;
+    writePosition_ = (writePosition_ + 1) & kWindowMask;
+    ++total_;
+  }
+  uint64_t Produced() const { return total_ - entryStart_; }
   // Copies the window's bytes produced since the last flush to the output.
   bool Flush(uint8_t* output, uint32_t unpackedSize);
 
   std::unique_ptr<uint8_t[]> window_;
   uint32_t writePosition_ = 0;
-  // Bytes written since the last reset, capped at the window size: a
-  // distance reaching further back reads the cleared window (zeros).
-  uint32_t filled_ = 0;
-  // Bytes of the current entry produced and flushed.
-  uint64_t produced_ = 0;
+  // Bytes written since the last reset: a distance reaching further back
+  // reads the cleared window (zeros).
+  uint64_t total_ = 0;
+  // Where the current entry began in that count, and how much of it has
+  // been flushed to the output.
+  uint64_t entryStart_ = 0;
   uint64_t flushed_ = 0;
+  uint32_t outputCrc_ = 0;
 
   HuffmanDecoder main_;
   HuffmanDecoder distance_;
