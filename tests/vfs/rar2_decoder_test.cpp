@@ -156,6 +156,34 @@ TEST(Rar2Unpacker, LiteralsMatchesAndTheEndOfInput) {
             Unpacker20::Result::kOk);
 }
 
+TEST(Rar2Unpacker, EmptyRepeatsPastTheEndOfInputStop) {
+  // Main table: symbols 256 and 257 with one-bit codes; 256 is code 0, so
+  // the zeros past the end read as "repeat the last match", which is empty
+  // before any match was made.
+  Bits bits;
+  bits.Put(0, 2);
+  // Bit-length code: lengths 0 and 1 and run symbol 18 get 2 bits each.
+  for (int i = 0; i < 19; ++i) bits.Put(i <= 1 || i == 18 ? 2 : 0, 4);
+  // Canonical codes: 0 -> 00, 1 -> 01, 18 -> 10.
+  auto zeros = [&bits](int count) {
+    while (count >= 11) {
+      const int run = count > 138 ? 138 : count;
+      bits.Put(2, 2);
+      bits.Put(static_cast<uint32_t>(run - 11), 7);
+      count -= run;
+    }
+    for (; count > 0; --count) bits.Put(0, 2);
+  };
+  zeros(256);
+  bits.Put(1, 2);  // 256: length 1
+  bits.Put(1, 2);  // 257: length 1
+  zeros(374 - 258);
+  Unpacker20 unpacker;
+  std::vector<uint8_t> out(1000);
+  EXPECT_EQ(unpacker.Unpack(bits.bytes().data(), bits.bytes().size(), false, out.data(), 1000),
+            Unpacker20::Result::kInputExhausted);
+}
+
 TEST(Rar2Cipher, RoundTripsAndDependsOnTheKey) {
   std::vector<uint8_t> plain(64);
   for (size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<uint8_t>(i * 7);

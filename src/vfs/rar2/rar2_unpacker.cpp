@@ -219,6 +219,9 @@ bool Unpacker20::DecodeLzBatch(BitReader& reader, uint64_t stop) {
       ++total;
       continue;
     }
+    // A match may be empty (a repeat before any match): past the end of the
+    // input, zero bits could repeat it for ever without producing a byte.
+    if (reader.IsExhausted(kInputSlack)) break;
     uint32_t length;
     uint32_t distance;
     if (symbol >= kSymbolMatch) {
