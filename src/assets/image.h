@@ -1,0 +1,102 @@
+#pragma once
+// Images: pixels in memory, bottom row first, rows without padding. An image
+// either names a file (decoded through the image codec its extension picks)
+// or has a size and format with a buffer filled at run time. A VolumeImage
+// stacks equal slices (six for a cube map), slice 0 first.
+
+#include <cstdint>
+
+#include "core/object.h"
+
+namespace klx {
+
+class VirtualFile;
+
+enum ImageFormat : uint32_t {
+  kImageRGB8 = 0,          // red, green, blue
+  kImageRGBA8 = 1,         // red, green, blue, alpha
+  kImageA8 = 2,            // one 8-bit value (alpha or grey)
+  kImageFormat64 = 3,      // 8 bytes per pixel; no codec makes it
+  kImageDepthTarget = 4,   // no pixel data
+  kImageScreenTarget = 5,  // no pixel data
+};
+
+// Bytes per pixel of a format; 0 for the formats without pixel data and for
+// unknown values.
+uint32_t BytesPerPixel(uint32_t format);
+
+class Image : public Object {
+  KLX_DECLARE_CLASS(Image)
+
+ public:
+  explicit Image(const String& name = String());
+  // An image of a size and format; the buffer (uninitialised) is allocated
+  // when the data size is not 0.
+  Image(const String& name, uint32_t format, uint32_t width, uint32_t height);
+  // An image decoded from a file; the object's name is `name`, or the file's
+  // name when that is empty.
+  Image(VirtualFile* file, const String& name);
+  ~Image() override;
+  Image(const Image&) = delete;
+  Image& operator=(const Image&) = delete;
+
+  int Save(MemoryStream& stream) override;
+  int Load(MemoryStream& stream) override;
+  // Slot 8: bytes of pixel data the size and format call for (0 when that
+  // would not fit in 32 bits).
+  virtual uint32_t GetDataSize() const;
+
+  // Decodes the file through the codec for its extension.
+  int LoadFromFile(VirtualFile* file);
+
+  const String& GetFileName() const { return fileName_; }
+  uint32_t GetWidth() const { return width_; }
+  uint32_t GetHeight() const { return height_; }
+  uint32_t GetFormat() const { return format_; }
+  uint8_t* GetPixels() const { return pixels_; }
+
+  // For codecs: the decoded size and format, then the buffer (made with
+  // new[]; the image takes it and frees the previous one).
+  void SetSize(uint32_t width, uint32_t height) {
+    width_ = width;
+    height_ = height;
+  }
+  void SetFormat(uint32_t format) { format_ = format; }
+  void SetPixels(uint8_t* pixels);
+
+ protected:
+  // Allocates GetDataSize bytes (none for 0); false when memory runs out.
+  bool AllocatePixels();
+  int SaveFileName(MemoryStream& stream);
+
+  String fileName_;
+  uint32_t width_ = 0;
+  uint32_t height_ = 0;
+  uint32_t format_ = kImageRGB8;
+  uint8_t* pixels_ = nullptr;
+};
+
+class VolumeImage : public Image {
+  KLX_DECLARE_CLASS(VolumeImage)
+
+ public:
+  explicit VolumeImage(const String& name = String());
+  VolumeImage(const String& name, uint32_t format, uint32_t width, uint32_t height, uint32_t depth);
+  VolumeImage(VirtualFile* file, const String& name);
+
+  int Save(MemoryStream& stream) override;
+  int Load(MemoryStream& stream) override;
+  uint32_t GetDataSize() const override;
+
+  uint32_t GetDepth() const { return depth_; }
+  void SetDepth(uint32_t depth) { depth_ = depth; }
+
+ private:
+  uint32_t depth_ = 0;
+};
+
+// Bytes of `depth` slices of width × height pixels of a format, or 0 when
+// that does not fit in 32 bits.
+uint32_t ImageDataSize(uint32_t format, uint32_t width, uint32_t height, uint32_t depth);
+
+}  // namespace klx
