@@ -7,11 +7,15 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake ninja-build pkg-config
+  # JPEG decoding and encoding (library version 62)
+  libjpeg62-turbo-dev
   # tests, benchmarks, fuzzing and the sanitizer build
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   # an independent RAR reader that checks the archives our writer makes
   unar
+  # an independent image decoder and encoder for the image codec tests
+  imagemagick
 )
 
 missing=()

@@ -49,6 +49,8 @@ VirtualDirectory* Mount(const std::string& path, const std::string& key) {
   VirtualFile archive{String(path.c_str())};
   VirtualDirectory* root = FileManager::GetRoot();
   const int32_t before = root->GetDirectoryCount();
+  // The codec exists once its built-in module has made it.
+  if (CodecManager::LoadCodec(String("RAR2FileCodec"), nullptr) != kOk) return nullptr;
   Codec* byName = CodecManager::FindCodecForFile(&archive);
   if (byName != nullptr && byName->GetCodecType() == kFileCodecType) {
     if (FileManager::AttachArchive(&archive, String(key.c_str())) != kOk) return nullptr;

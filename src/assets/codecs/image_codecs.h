@@ -43,6 +43,10 @@ class CUBEImageCodec : public ImageCodec {
   int Save(VirtualFile* file, Image* image) override;
 };
 
+// Makes the four built-in image codecs (their modules are registered at
+// engine start, the codecs themselves on first use). kOk when all are there.
+int LoadBuiltinImageCodecs();
+
 namespace image_io {
 
 // Reads the whole file: opens it, and on success the caller reads

@@ -4,9 +4,17 @@
 #include "assets/codecs/targa_format.h"
 #include "assets/image.h"
 #include "core/builtin_module.h"
+#include "core/codec_manager.h"
 #include "vfs/virtual_file.h"
 
 namespace klx {
+
+int LoadBuiltinImageCodecs() {
+  int result = kOk;
+  for (const char* name : {"BMPImageCodec", "TGAImageCodec", "JPGImageCodec", "CUBEImageCodec"})
+    if (CodecManager::LoadCodec(String(name), nullptr) != kOk) result = kFailed;
+  return result;
+}
 
 namespace image_io {
 
