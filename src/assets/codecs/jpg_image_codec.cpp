@@ -17,6 +17,8 @@
 #include "core/log.h"
 #include "vfs/virtual_file.h"
 
+static_assert(JPEG_LIB_VERSION == 62, "the codec is written for libjpeg's version 62 interface");
+
 namespace klx {
 
 namespace {
