@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "assets/codecs/image_codecs.h"
 #include "assets/image.h"
 #include "core/codec.h"
 #include "core/codec_manager.h"
@@ -27,20 +28,15 @@ constexpr const char* kUsage =
     "usage: klx-image info FILE\n"
     "       klx-image convert IN OUT   (OUT: .bmp .tga .jpg .cube or .ppm)\n";
 
-// The engine's built-in image codecs. Built-in modules only register their
-// factories at start; loading the codecs puts them in the codec table, where
-// the lookup by extension finds them.
-constexpr const char* kCodecNames[] = {"BMPImageCodec", "TGAImageCodec", "JPGImageCodec", "CUBEImageCodec"};
-
 // Runs the engine for the life of a command, with its warnings and errors on
 // standard error.
 class EngineSession {
  public:
   EngineSession() : output_(new klx::ConsoleMessageOutput(stderr, klx::kLogWarning)) {
     klx::RegisterMessageOutput(output_.Get());
-    started_ = klx::EngineStart() == klx::kOk;
-    for (const char* name : kCodecNames)
-      if (started_ && klx::CodecManager::LoadCodec(klx::String(name), nullptr) != klx::kOk) started_ = false;
+    // Built-in modules register their factories at start; the codecs enter
+    // the table, where the lookup by extension finds them, when made.
+    started_ = klx::EngineStart() == klx::kOk && klx::LoadBuiltinImageCodecs() == klx::kOk;
   }
   ~EngineSession() {
     klx::EngineStop();
