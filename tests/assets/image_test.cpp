@@ -262,6 +262,12 @@ TEST_F(ImageTest, DamagedFilesFailCleanly) {
   huge[12] = huge[13] = huge[14] = huge[15] = 0xFF;
   huge[16] = 32;
   EXPECT_EQ(test::DecodeWithEngine(huge, "h.tga", &image), kFailed);
+  // No width, and a height of two billion rows: refused, not looped over.
+  std::vector<uint8_t> empty;
+  ASSERT_EQ(test::EncodeWithEngine(source.Get(), "e.bmp", &empty), kOk);
+  empty[18] = empty[19] = empty[20] = empty[21] = 0;
+  empty[25] = 0x7A;
+  EXPECT_EQ(test::DecodeWithEngine(empty, "e.bmp", &image), kFailed);
   // A bitmap whose pixel offset points into its headers.
   std::vector<uint8_t> bmp;
   ASSERT_EQ(test::EncodeWithEngine(source.Get(), "o.bmp", &bmp), kOk);

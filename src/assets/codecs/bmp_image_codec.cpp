@@ -58,6 +58,8 @@ int DecodeBitmap(const uint8_t* bytes, size_t size, Image* image) {
   const bool topDown = static_cast<int32_t>(rawHeight) < 0;
   const uint32_t height = topDown ? 0u - rawHeight : rawHeight;
   image->SetSize(width, height);
+  // A picture without pixels is not a picture.
+  if (width == 0 || height == 0) return kFailed;
   image->SetFormat(format);
 
   const uint32_t bytesPerPixel = BytesPerPixel(format);

@@ -68,6 +68,7 @@ int ReadTarga(const uint8_t* bytes, size_t size, size_t* position, TargaPicture*
   picture->height = height;
   picture->format = format;
 
+  if (width == 0 || height == 0) return kFailed;
   // The identification field is skipped when it ends inside the file.
   if (at + idLength < size) at += idLength;
 
