@@ -68,7 +68,8 @@ bool Image::AllocatePixels() {
   SetPixels(nullptr);
   const uint32_t size = GetDataSize();
   if (size == 0) return true;
-  pixels_ = new (std::nothrow) uint8_t[size];
+  // Sizes come from files: beyond the bound, refuse as if memory ran out.
+  if (size <= kMaxImageBytes) pixels_ = new (std::nothrow) uint8_t[size];
   if (pixels_ == nullptr) {
     LogError(KLX_TEXT("Недостаточно памяти для создания изображения. ID[%d] Имя[%s]"), GetID(),
              GetName().CStr());

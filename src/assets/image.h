@@ -21,6 +21,11 @@ enum ImageFormat : uint32_t {
   kImageScreenTarget = 5,  // no pixel data
 };
 
+// Largest pixel buffer an image allocates (any format, any way it is made);
+// far above any texture the program uses, far below what a hostile header
+// or scene file could ask for.
+inline constexpr uint64_t kMaxImageBytes = uint64_t{1} << 29;  // 512 MiB: 11585 x 11585 RGBA
+
 // Bytes per pixel of a format; 0 for the formats without pixel data and for
 // unknown values.
 uint32_t BytesPerPixel(uint32_t format);

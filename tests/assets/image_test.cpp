@@ -44,6 +44,11 @@ TEST_F(ImageTest, FormatsHaveTheirSizesAndSizesThatOverflowAreRefused) {
   EXPECT_EQ(ImageDataSize(kImageRGBA8, 65536, 65536, 1), 0u);
   EXPECT_EQ(ImageDataSize(kImageFormat64, 0x10000, 0x10000, 6), 0u);
 
+  // Beyond the bound nothing is allocated, whatever the size says.
+  Image huge(String("huge"), kImageRGBA8, 20000, 20000);
+  EXPECT_EQ(huge.GetPixels(), nullptr);
+  EXPECT_TRUE(log_->Has(kLogError, test::Text("Недостаточно памяти для создания изображения. ID[%d] Имя[%s]",
+                                              huge.GetID(), "huge")));
   Image depth(String("shadow"), kImageDepthTarget, 1024, 1024);
   EXPECT_EQ(depth.GetPixels(), nullptr);
   Image colour(String("target"), kImageRGBA8, 4, 2);

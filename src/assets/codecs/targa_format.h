@@ -8,11 +8,10 @@
 #include <memory>
 #include <vector>
 
+#include "assets/image.h"
+
 namespace klx {
 
-// Largest pixel buffer a decoder allocates (any format); far above any
-// texture the program uses, far below what a hostile header could ask for.
-inline constexpr uint64_t kMaxImageBytes = uint64_t{1} << 29;  // 512 MiB: 11585 x 11585 RGBA
 
 struct TargaPicture {
   uint32_t width = 0;
