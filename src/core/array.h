@@ -94,6 +94,25 @@ class Array {
     count_ = 0;
   }
 
+  // Reallocates to exactly `capacity` items. With `keep` the first
+  // min(count, capacity) items stay, else the count becomes 0; capacity 0
+  // frees the storage.
+  int Resize(int32_t capacity, bool keep) {
+    if (capacity < 0) capacity = 0;
+    T* items = nullptr;
+    if (capacity > 0) {
+      items = new (std::nothrow) T[static_cast<std::size_t>(capacity)];
+      if (items == nullptr) return kOutOfMemory;
+    }
+    const int32_t kept = keep ? (count_ < capacity ? count_ : capacity) : 0;
+    for (int32_t i = 0; i < kept; ++i) items[i] = std::move(items_[i]);
+    delete[] items_;
+    items_ = items;
+    capacity_ = capacity;
+    count_ = kept;
+    return kOk;
+  }
+
   // Makes room for at least `capacity` items without changing the count.
   int Reserve(int32_t capacity) { return capacity > capacity_ ? Grow(capacity) : kOk; }
 
