@@ -6,6 +6,7 @@
 #include "support/engine_fixture.h"
 #include "support/test_classes.h"
 #include "scene_dump.h"
+#include "scene/scene_node.h"
 
 namespace klx {
 namespace {
@@ -51,6 +52,21 @@ TEST_F(SceneDumpTest, PrintsTheTreeWithFieldsAndMarksSharedObjects) {
       "    value = 7\n"
       "  value = 0\n";
   EXPECT_EQ(DumpToString(root.Get()), expected);
+}
+
+TEST_F(SceneDumpTest, ShowsNodeAndSceneNodeFields) {
+  Ref<SceneNode> root(new SceneNode(String("root"), 0, 2));
+  Ref<SceneNode> child(new SceneNode(String("child"), 1, 0));
+  root->AttachChild(child.Get());
+  SetTranslation(child->LocalTransform(), {1, 2, 3});
+  const std::string text = DumpToString(root.Get());
+  EXPECT_NE(text.find("children = 1 (increment 2)"), std::string::npos) << text;
+  EXPECT_NE(text.find("children = 1 (increment 0)"), std::string::npos) << text;
+  EXPECT_NE(text.find("translation (1, 2, 3)"), std::string::npos) << text;
+  EXPECT_NE(text.find("local = scale (1, 1, 1) rotation (0, 0, 0, 1) translation (0, 0, 0) identity"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("parent: KLX.SceneNode \"root\""), std::string::npos) << text;
 }
 
 }  // namespace

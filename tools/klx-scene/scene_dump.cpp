@@ -6,6 +6,8 @@
 
 #include "animation/controller.h"
 #include "core/cp1251.h"
+#include "scene/bounding_volume.h"
+#include "scene/scene_node.h"
 
 namespace klx {
 
@@ -30,9 +32,41 @@ void DumpControllerFields(Object* object, SceneDumper& dumper) {
   dumper.Field("active", "%s", static_cast<Controller*>(object)->IsActive() ? "true" : "false");
 }
 
+void DumpTransform(SceneDumper& dumper, const char* name, const Transform& t) {
+  dumper.Field(name, "scale (%g, %g, %g) rotation (%g, %g, %g, %g) translation (%g, %g, %g)%s", t.scale.x,
+               t.scale.y, t.scale.z, t.rotation.x, t.rotation.y, t.rotation.z, t.rotation.w, t.translation.x,
+               t.translation.y, t.translation.z, t.isIdentity ? " identity" : "");
+}
+
+void DumpNodeFields(Object* object, SceneDumper& dumper) {
+  auto* node = static_cast<Node*>(object);
+  dumper.Link("parent", node->GetParent());
+  DumpTransform(dumper, "local", node->GetLocalTransform());
+  dumper.Field("boundType", "%d", node->GetWorldBound() ? node->GetWorldBound()->GetType() : -1);
+  dumper.Field("worldBoundUpdate", "%s", node->GetWorldBoundUpdate() ? "true" : "false");
+}
+
+void DumpSceneNodeFields(Object* object, SceneDumper& dumper) {
+  auto* node = static_cast<SceneNode*>(object);
+  dumper.Field("effects", "%d", node->GetEffectCount());
+  for (int32_t i = 0; i < node->GetEffectCount(); ++i) dumper.Link("effect", node->GetEffect(i));
+  dumper.Field("children", "%d (increment %d)", node->GetChildCount(), node->GetIncrement());
+  for (int32_t i = 0; i < node->GetChildCount(); ++i) dumper.Link("child", node->GetChild(i));
+}
+
+void DumpSphereFields(Object* object, SceneDumper& dumper) {
+  auto* sphere = static_cast<SphereBoundingVolume*>(object);
+  const Vector3 c = sphere->GetCenter();
+  dumper.Field("center", "(%g, %g, %g)", c.x, c.y, c.z);
+  dumper.Field("radius", "%g", sphere->GetRadius());
+}
+
 [[maybe_unused]] const bool kCoreDumpers = [] {
   SceneDumper::Register(Object::TYPE, &DumpObjectFields);
   SceneDumper::Register(Controller::TYPE, &DumpControllerFields);
+  SceneDumper::Register(Node::TYPE, &DumpNodeFields);
+  SceneDumper::Register(SceneNode::TYPE, &DumpSceneNodeFields);
+  SceneDumper::Register(SphereBoundingVolume::TYPE, &DumpSphereFields);
   return true;
 }();
 
