@@ -51,12 +51,14 @@ int Node::Load(MemoryStream& stream) {
     LogError(KLX_TEXT("Невозможно загрузить родительские данные. ID[%d]"), GetID());
     return kFailed;
   }
+  // The parent link is read and checked, but the parent pointer is set by
+  // the scene node whose children array holds this node: a file whose two
+  // sides disagree cannot leave a pointer to a parent nothing keeps alive.
   Node* parent = nullptr;
   if (stream.ReadObjectOf(parent) != kOk) {
     LogError(KLX_TEXT("Невозможно загрузить родителя. ID[%d] Имя[%s]"), GetID(), GetName().CStr());
     return kFailed;
   }
-  parent_ = parent;
   if (stream.ReadTransform(localTransform_) != kOk) {
     LogError(KLX_TEXT("Невозможно загрузить локальную трансформацию. ID[%d] Имя[%s]"), GetID(), GetName().CStr());
     return kFailed;

@@ -1,6 +1,8 @@
 #include "scene/scene_node.h"
 
+#include <algorithm>
 #include <new>
+#include <vector>
 
 #include "core/log.h"
 #include "core/memory_stream.h"
@@ -16,6 +18,19 @@ namespace {
 // within the stack.
 constexpr int kMaxWalkDepth = 1024;
 thread_local int g_walkDepth = 0;
+
+// The scene nodes whose Load is running, innermost last. A child link to one
+// of them would close a loop of counted references (a node below itself).
+thread_local std::vector<SceneNode*> g_loading;
+
+class LoadingScope {
+ public:
+  explicit LoadingScope(SceneNode* node) { g_loading.push_back(node); }
+  ~LoadingScope() { g_loading.pop_back(); }
+  static bool IsLoading(const Node* node) {
+    return std::find(g_loading.begin(), g_loading.end(), node) != g_loading.end();
+  }
+};
 
 class WalkDepth {
  public:
@@ -88,6 +103,10 @@ Object* SceneNode::GetEffect(int32_t index) const {
 }
 
 int SceneNode::AttachChild(Node* child) {
+  // A node cannot hang below itself.
+  int steps = 0;
+  for (Node* ancestor = this; ancestor != nullptr && steps < kMaxWalkDepth; ancestor = ancestor->GetParent(), ++steps)
+    if (ancestor == child) return kInvalidArg;
   const int result = children_.Append(Ref<Node>(child));
   if (result == kOk && child != nullptr) child->SetParent(this);
   return result;
@@ -126,6 +145,7 @@ int SceneNode::Save(MemoryStream& stream) {
 }
 
 int SceneNode::Load(MemoryStream& stream) {
+  LoadingScope loading(this);
   if (Node::Load(stream) != kOk) {
     LogError(KLX_TEXT("Невозможно загрузить родительские данные. ID[%d]"), GetID());
     return kFailed;
@@ -169,12 +189,13 @@ int SceneNode::Load(MemoryStream& stream) {
   for (int32_t i = 0; i < childCount; ++i) children_.Append(Ref<Node>());
   for (int32_t i = 0; i < childCount; ++i) {
     Node* child = nullptr;
-    // A node cannot be its own child.
-    if (stream.ReadObjectOf(child) != kOk || child == this) {
+    // A node cannot be its own child, nor the child of its descendants.
+    if (stream.ReadObjectOf(child) != kOk || LoadingScope::IsLoading(child)) {
       LogError(KLX_TEXT("Невозможно загрузить дочерний узел. ID[%d] Имя[%s]"), GetID(), GetName().CStr());
       return kFailed;
     }
     children_[i] = child;
+    if (child != nullptr) child->SetParent(this);
   }
   return kOk;
 }

@@ -6,11 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "assets/scene_codec.h"
 #include "core/class_factory.h"
+#include "core/codec_manager.h"
 #include "core/memory_stream.h"
 #include "scene/scene_node.h"
 #include "support/engine_fixture.h"
+#include "support/rar2_test_support.h"
 #include "support/test_classes.h"
+#include "vfs/memory_file.h"
 
 namespace klx {
 namespace {
@@ -249,6 +253,31 @@ TEST_F(SceneNodeTest, HostileCountsFailBeforeAllocating) {
   int reported = 0;
   for (const test::LoggedLine& line : log_->lines) reported += line.text.rfind(prefix, 0) == 0;
   EXPECT_EQ(reported, 3);
+}
+
+TEST_F(SceneNodeTest, ASceneNodeBelowItselfIsRefused) {
+  // A node whose child's children link back to it (found by fuzzing): the
+  // load fails, and nothing leaks through a loop of counted references.
+  ASSERT_EQ(CodecManager::LoadCodec(String("STRSceneCodec"), nullptr), kOk);
+  const test::Bytes bytes = test::ReadHostFile(std::string(KLX_SOURCE_DIR) + "/tests/data/scene_node_cycle.STR");
+  ASSERT_FALSE(bytes.empty());
+  MemoryFile file{String("cycle.STR")};
+  auto* copy = new uint8_t[bytes.size()];
+  std::copy(bytes.begin(), bytes.end(), copy);
+  file.SetContent(copy, static_cast<int32_t>(bytes.size()));
+  Ref<Object> root;
+  EXPECT_NE(LoadScene(&file, &root), kOk);
+  const std::string prefix = test::Text("Невозможно загрузить дочерний узел. ID[");
+  bool refused = false;
+  for (const test::LoggedLine& line : log_->lines) refused |= line.text.rfind(prefix, 0) == 0;
+  EXPECT_TRUE(refused);
+
+  // Attaching an ancestor as a child is refused as well.
+  Ref<SceneNode> top(new SceneNode(String("top"), 0, 2));
+  Ref<SceneNode> below(new SceneNode(String("below"), 0, 2));
+  ASSERT_EQ(top->AttachChild(below.Get()), kOk);
+  EXPECT_EQ(below->AttachChild(top.Get()), kInvalidArg);
+  EXPECT_EQ(top->AttachChild(top.Get()), kInvalidArg);
 }
 
 }  // namespace
