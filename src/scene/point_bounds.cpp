@@ -11,17 +11,24 @@ namespace klx {
 
 static_assert(sizeof(Vector3) == 12, "points are three packed floats");
 
+namespace {
+
+// Widens the box [low, high] to hold p.
+inline void Extend(Vector3& low, Vector3& high, const Vector3& p) {
+  low.x = std::min(low.x, p.x);
+  low.y = std::min(low.y, p.y);
+  low.z = std::min(low.z, p.z);
+  high.x = std::max(high.x, p.x);
+  high.y = std::max(high.y, p.y);
+  high.z = std::max(high.z, p.z);
+}
+
+}  // namespace
+
 void PointBoundsPlain(const Vector3* points, int32_t count, Vector3* minimum, Vector3* maximum) {
   Vector3 low = points[0];
   Vector3 high = points[0];
-  auto take = [&low, &high](const Vector3& p) {
-    low.x = std::min(low.x, p.x);
-    low.y = std::min(low.y, p.y);
-    low.z = std::min(low.z, p.z);
-    high.x = std::max(high.x, p.x);
-    high.y = std::max(high.y, p.y);
-    high.z = std::max(high.z, p.z);
-  };
+  auto take = [&low, &high](const Vector3& p) { Extend(low, high, p); };
   int32_t i = 1;
   for (; i + 4 <= count; i += 4) {
     take(points[i]);
@@ -72,23 +79,11 @@ void PointBoundsSimd(const Vector3* points, int32_t count, Vector3* minimum, Vec
   Vector3 low = points[0];
   Vector3 high = points[0];
   for (int lane = 0; lane < 12; lane += 3) {
-    low.x = std::min(low.x, lows[lane]);
-    low.y = std::min(low.y, lows[lane + 1]);
-    low.z = std::min(low.z, lows[lane + 2]);
-    high.x = std::max(high.x, highs[lane]);
-    high.y = std::max(high.y, highs[lane + 1]);
-    high.z = std::max(high.z, highs[lane + 2]);
+    Extend(low, high, {lows[lane], lows[lane + 1], lows[lane + 2]});
+    Extend(low, high, {highs[lane], highs[lane + 1], highs[lane + 2]});
   }
   // The last points that do not fill a group of four.
-  for (; i < count; ++i) {
-    const Vector3& p = points[i];
-    low.x = std::min(low.x, p.x);
-    low.y = std::min(low.y, p.y);
-    low.z = std::min(low.z, p.z);
-    high.x = std::max(high.x, p.x);
-    high.y = std::max(high.y, p.y);
-    high.z = std::max(high.z, p.z);
-  }
+  for (; i < count; ++i) Extend(low, high, points[i]);
   *minimum = low;
   *maximum = high;
 }

@@ -5,6 +5,7 @@
 #include "assets/codecs/targa_format.h"
 #include "assets/image.h"
 #include "core/builtin_module.h"
+#include "core/little_endian.h"
 #include "vfs/virtual_file.h"
 
 namespace klx {
@@ -15,18 +16,6 @@ constexpr size_t kFileHeaderSize = 14;
 constexpr size_t kInfoHeaderSize = 40;
 constexpr size_t kHeadersSize = kFileHeaderSize + kInfoHeaderSize;
 constexpr uint32_t kPixelsPerMetre = 3780;
-
-uint32_t Get16(const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8; }
-uint32_t Get32(const uint8_t* p) { return Get16(p) | Get16(p + 2) << 16; }
-
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
 
 int CreateBMPImageCodec(Codec** out) {
   if (out == nullptr) return kInvalidArg;
@@ -39,11 +28,11 @@ int CreateBMPImageCodec(Codec** out) {
 // Decodes the pixel rows of an opened file; kOk, kFailed or kOutOfMemory.
 int DecodeBitmap(const uint8_t* bytes, size_t size, Image* image) {
   if (size < kHeadersSize) return kFailed;
-  const uint32_t offset = Get32(bytes + 10);
-  const uint32_t width = Get32(bytes + 18);
-  const uint32_t rawHeight = Get32(bytes + 22);
-  const uint32_t bitCount = Get16(bytes + 28);
-  const uint32_t compression = Get32(bytes + 30);
+  const uint32_t offset = GetLE32(bytes + 10);
+  const uint32_t width = GetLE32(bytes + 18);
+  const uint32_t rawHeight = GetLE32(bytes + 22);
+  const uint32_t bitCount = GetLE16(bytes + 28);
+  const uint32_t compression = GetLE32(bytes + 30);
   // Palette and any other header data before the pixels are skipped; an
   // offset inside the headers would read them as pixels.
   if (offset < kHeadersSize || offset > size) return kFailed;
@@ -122,22 +111,22 @@ int BMPImageCodec::Save(VirtualFile* file, Image* image) {
   std::vector<uint8_t> bytes;
   try {
     bytes.reserve(kHeadersSize + imageSize);
-    Put16(bytes, 0x4D42);
-    Put32(bytes, static_cast<uint32_t>(kHeadersSize + imageSize));
-    Put16(bytes, 0);
-    Put16(bytes, 0);
-    Put32(bytes, kHeadersSize);
-    Put32(bytes, kInfoHeaderSize);
-    Put32(bytes, image->GetWidth());
-    Put32(bytes, image->GetHeight());
-    Put16(bytes, 1);
-    Put16(bytes, 8 * bytesPerPixel);
-    Put32(bytes, 0);
-    Put32(bytes, static_cast<uint32_t>(imageSize));
-    Put32(bytes, kPixelsPerMetre);
-    Put32(bytes, kPixelsPerMetre);
-    Put32(bytes, 0);
-    Put32(bytes, 0);
+    AppendLE16(bytes, 0x4D42);
+    AppendLE32(bytes, static_cast<uint32_t>(kHeadersSize + imageSize));
+    AppendLE16(bytes, 0);
+    AppendLE16(bytes, 0);
+    AppendLE32(bytes, kHeadersSize);
+    AppendLE32(bytes, kInfoHeaderSize);
+    AppendLE32(bytes, image->GetWidth());
+    AppendLE32(bytes, image->GetHeight());
+    AppendLE16(bytes, 1);
+    AppendLE16(bytes, 8 * bytesPerPixel);
+    AppendLE32(bytes, 0);
+    AppendLE32(bytes, static_cast<uint32_t>(imageSize));
+    AppendLE32(bytes, kPixelsPerMetre);
+    AppendLE32(bytes, kPixelsPerMetre);
+    AppendLE32(bytes, 0);
+    AppendLE32(bytes, 0);
     for (uint32_t y = 0; y < image->GetHeight(); ++y) {
       const uint8_t* source = image->GetPixels() + row * y;
       if (format == kImageA8) {

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "assets/image.h"
+#include "core/little_endian.h"
 #include "core/result.h"
 
 namespace klx {
@@ -15,8 +16,6 @@ constexpr uint8_t kTypeUncompressed = 2;
 constexpr uint8_t kTypeRunLength = 10;
 constexpr uint8_t kTopLeftOrigin = 0x20;
 constexpr uint8_t kSavedDescriptor = 0x28;  // top-left origin, 8 alpha bits
-
-uint32_t Get16(const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8; }
 
 // Run-length packets: a count byte, then one pixel repeated (bit 7 set) or
 // count + 1 literal pixels. A packet may not run past the image.
@@ -54,8 +53,8 @@ int ReadTarga(const uint8_t* bytes, size_t size, size_t* position, TargaPicture*
   const uint8_t* header = bytes + at;
   const uint8_t idLength = header[0];
   const uint8_t type = header[2];
-  const uint32_t width = Get16(header + 12);
-  const uint32_t height = Get16(header + 14);
+  const uint32_t width = GetLE16(header + 12);
+  const uint32_t height = GetLE16(header + 14);
   const uint8_t depth = header[16];
   const uint8_t descriptor = header[17];
   at += kHeaderSize;

@@ -2,16 +2,15 @@
 
 #include <cstring>
 
+#include "core/little_endian.h"
 #include "vfs/rar2/rar2_format.h"
 
 namespace klx::rar2 {
 
 namespace {
 
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
+uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(GetLE16(p)); }
+uint32_t Get32(const uint8_t* p) { return GetLE32(p); }
 
 // Offsets inside a block header.
 constexpr size_t kTypeOffset = 2;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/little_endian.h"
 #include "vfs/rar2/rar2_crc32.h"
 
 namespace klx::rar2 {
@@ -30,17 +31,6 @@ constexpr uint8_t kInitialTable[256] = {
 constexpr uint32_t kInitialKeys[4] = {0xD3A3B879u, 0x3F6D12F7u, 0x7515A235u, 0xA4E7F123u};
 
 uint32_t Rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
-
-uint32_t Load32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-void Store32(uint32_t v, uint8_t* p) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-  p[2] = uint8_t(v >> 16);
-  p[3] = uint8_t(v >> 24);
-}
 
 }  // namespace
 
@@ -73,47 +63,36 @@ void Cipher20::UpdateKeys(const uint8_t* ciphertext) {
     for (int k = 0; k < 4; ++k) keys_[k] ^= Crc32TableEntry(ciphertext[i + k]);
 }
 
-void Cipher20::EncryptBlock(uint8_t* block) {
-  uint32_t a = Load32(block) ^ keys_[0];
-  uint32_t b = Load32(block + 4) ^ keys_[1];
-  uint32_t c = Load32(block + 8) ^ keys_[2];
-  uint32_t d = Load32(block + 12) ^ keys_[3];
-  for (int round = 0; round < kRounds; ++round) {
-    uint32_t key = keys_[round & 3];
-    uint32_t ta = a ^ Substitute((c + Rotl(d, 11)) ^ key);
-    uint32_t tb = b ^ Substitute((d ^ Rotl(c, 17)) + key);
+void Cipher20::Transform(uint8_t* block, bool decrypt) const {
+  uint32_t a = GetLE32(block) ^ keys_[0];
+  uint32_t b = GetLE32(block + 4) ^ keys_[1];
+  uint32_t c = GetLE32(block + 8) ^ keys_[2];
+  uint32_t d = GetLE32(block + 12) ^ keys_[3];
+  // Decryption runs the same Feistel rounds with the round keys backwards.
+  for (int step = 0; step < kRounds; ++step) {
+    const uint32_t key = keys_[(decrypt ? kRounds - 1 - step : step) & 3];
+    const uint32_t ta = a ^ Substitute((c + Rotl(d, 11)) ^ key);
+    const uint32_t tb = b ^ Substitute((d ^ Rotl(c, 17)) + key);
     a = c;
     b = d;
     c = ta;
     d = tb;
   }
-  Store32(c ^ keys_[0], block);
-  Store32(d ^ keys_[1], block + 4);
-  Store32(a ^ keys_[2], block + 8);
-  Store32(b ^ keys_[3], block + 12);
+  SetLE32(block, c ^ keys_[0]);
+  SetLE32(block + 4, d ^ keys_[1]);
+  SetLE32(block + 8, a ^ keys_[2]);
+  SetLE32(block + 12, b ^ keys_[3]);
+}
+
+void Cipher20::EncryptBlock(uint8_t* block) {
+  Transform(block, false);
   UpdateKeys(block);
 }
 
 void Cipher20::DecryptBlock(uint8_t* block) {
   uint8_t ciphertext[kBlockSize];
   std::memcpy(ciphertext, block, kBlockSize);
-  uint32_t a = Load32(block) ^ keys_[0];
-  uint32_t b = Load32(block + 4) ^ keys_[1];
-  uint32_t c = Load32(block + 8) ^ keys_[2];
-  uint32_t d = Load32(block + 12) ^ keys_[3];
-  for (int round = kRounds - 1; round >= 0; --round) {
-    uint32_t key = keys_[round & 3];
-    uint32_t ta = a ^ Substitute((c + Rotl(d, 11)) ^ key);
-    uint32_t tb = b ^ Substitute((d ^ Rotl(c, 17)) + key);
-    a = c;
-    b = d;
-    c = ta;
-    d = tb;
-  }
-  Store32(c ^ keys_[0], block);
-  Store32(d ^ keys_[1], block + 4);
-  Store32(a ^ keys_[2], block + 8);
-  Store32(b ^ keys_[3], block + 12);
+  Transform(block, true);
   UpdateKeys(ciphertext);
 }
 

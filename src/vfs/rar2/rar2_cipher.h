@@ -26,6 +26,8 @@ class Cipher20 {
 
  private:
   uint32_t Substitute(uint32_t value) const;
+  // The 32 Feistel rounds of one block, forwards or backwards.
+  void Transform(uint8_t* block, bool decrypt) const;
   void UpdateKeys(const uint8_t* ciphertext);
 
   uint8_t table_[256];
