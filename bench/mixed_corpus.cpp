@@ -5,18 +5,10 @@
 #include <cstring>
 #include <random>
 
+#include "core/little_endian.h"
 namespace klx::bench {
 
 namespace {
-
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
 
 // Prose from a vocabulary drawn with a Zipf-like law, in sentences and
 // paragraphs.
@@ -65,17 +57,17 @@ std::vector<uint8_t> MakeWave(size_t size, std::mt19937& random) {
   std::vector<uint8_t> out;
   out.reserve(44 + frames * 4);
   out.insert(out.end(), {'R', 'I', 'F', 'F'});
-  Put32(out, static_cast<uint32_t>(36 + frames * 4));
+  AppendLE32(out, static_cast<uint32_t>(36 + frames * 4));
   out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  Put32(out, 16);
-  Put16(out, 1);
-  Put16(out, 2);
-  Put32(out, kRate);
-  Put32(out, kRate * 4);
-  Put16(out, 4);
-  Put16(out, 16);
+  AppendLE32(out, 16);
+  AppendLE16(out, 1);
+  AppendLE16(out, 2);
+  AppendLE32(out, kRate);
+  AppendLE32(out, kRate * 4);
+  AppendLE16(out, 4);
+  AppendLE16(out, 16);
   out.insert(out.end(), {'d', 'a', 't', 'a'});
-  Put32(out, static_cast<uint32_t>(frames * 4));
+  AppendLE32(out, static_cast<uint32_t>(frames * 4));
   std::normal_distribution<double> noise(0.0, 60.0);
   const double notes[] = {220.0, 277.18, 329.63, 440.0, 554.37};
   for (size_t i = 0; i < frames; ++i) {
@@ -88,8 +80,8 @@ std::vector<uint8_t> MakeWave(size_t size, std::mt19937& random) {
       left += envelope * tone * (v % 2 == 0 ? 1500 : 900);
       right += envelope * tone * (v % 2 == 0 ? 900 : 1500);
     }
-    Put16(out, static_cast<uint32_t>(static_cast<int16_t>(left + noise(random))) & 0xFFFF);
-    Put16(out, static_cast<uint32_t>(static_cast<int16_t>(right + noise(random))) & 0xFFFF);
+    AppendLE16(out, static_cast<uint32_t>(static_cast<int16_t>(left + noise(random))) & 0xFFFF);
+    AppendLE16(out, static_cast<uint32_t>(static_cast<int16_t>(right + noise(random))) & 0xFFFF);
   }
   return out;
 }
@@ -100,15 +92,15 @@ std::vector<uint8_t> MakeImage(int width, int height, std::mt19937& random) {
   std::vector<uint8_t> out;
   out.reserve(54 + row * height);
   out.insert(out.end(), {'B', 'M'});
-  Put32(out, 54 + row * static_cast<uint32_t>(height));
-  Put32(out, 0);
-  Put32(out, 54);
-  Put32(out, 40);
-  Put32(out, static_cast<uint32_t>(width));
-  Put32(out, static_cast<uint32_t>(height));
-  Put16(out, 1);
-  Put16(out, 24);
-  for (int i = 0; i < 6; ++i) Put32(out, 0);
+  AppendLE32(out, 54 + row * static_cast<uint32_t>(height));
+  AppendLE32(out, 0);
+  AppendLE32(out, 54);
+  AppendLE32(out, 40);
+  AppendLE32(out, static_cast<uint32_t>(width));
+  AppendLE32(out, static_cast<uint32_t>(height));
+  AppendLE16(out, 1);
+  AppendLE16(out, 24);
+  for (int i = 0; i < 6; ++i) AppendLE32(out, 0);
   std::uniform_int_distribution<int> grain(-6, 6);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {

@@ -7,7 +7,9 @@
 #include <iterator>
 
 #include "core/codec_manager.h"
+#include "core/little_endian.h"
 #include "vfs/memory_file.h"
+#include "vfs/rar2/rar2_crc32.h"
 #include "vfs/rar2/rar2_file_codec.h"
 
 namespace klx::test {
@@ -143,53 +145,34 @@ std::string Sha256Hex(const Bytes& bytes) {
   return hash.HexDigest();
 }
 
-}  // namespace klx::test
-
-#include "vfs/rar2/rar2_crc32.h"
-
-namespace klx::test {
-
-namespace {
-
-void Put16(Bytes& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
-
-}  // namespace
-
 Rar2Builder::Rar2Builder(bool solid) {
   bytes_ = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
   Bytes main;
-  Put16(main, 0);
+  AppendLE16(main, 0);
   main.push_back(0x73);
-  Put16(main, solid ? 0x0008 : 0);
-  Put16(main, 13);
-  Put16(main, 0);
-  Put32(main, 0);
+  AppendLE16(main, solid ? 0x0008 : 0);
+  AppendLE16(main, 13);
+  AppendLE16(main, 0);
+  AppendLE32(main, 0);
   bytes_.insert(bytes_.end(), main.begin(), main.end());
 }
 
 Rar2Builder& Rar2Builder::Add(const Entry& entry) {
   Bytes header;
-  Put16(header, 0);  // header CRCs are not checked on reading
+  AppendLE16(header, 0);  // header CRCs are not checked on reading
   header.push_back(0x74);
-  Put16(header, entry.flags);
-  Put16(header, static_cast<uint32_t>(32 + entry.name.size()));
-  Put32(header, static_cast<uint32_t>(entry.data.size()));
-  Put32(header, entry.useUnpackedSize ? entry.unpackedSize : static_cast<uint32_t>(entry.data.size()));
+  AppendLE16(header, entry.flags);
+  AppendLE16(header, static_cast<uint32_t>(32 + entry.name.size()));
+  AppendLE32(header, static_cast<uint32_t>(entry.data.size()));
+  AppendLE32(header, entry.useUnpackedSize ? entry.unpackedSize : static_cast<uint32_t>(entry.data.size()));
   header.push_back(0);
-  Put32(header, entry.useCrc ? entry.crc : rar2::Crc32(entry.data.data(), entry.data.size()));
-  Put32(header, 0);
+  AppendLE32(header, entry.useCrc ? entry.crc : rar2::Crc32(entry.data.data(), entry.data.size()));
+  AppendLE32(header, 0);
   header.push_back(entry.version);
   header.push_back(entry.method);
-  Put16(header, entry.nameSizeOverride >= 0 ? static_cast<uint32_t>(entry.nameSizeOverride)
+  AppendLE16(header, entry.nameSizeOverride >= 0 ? static_cast<uint32_t>(entry.nameSizeOverride)
                                             : static_cast<uint32_t>(entry.name.size()));
-  Put32(header, entry.attributes);
+  AppendLE32(header, entry.attributes);
   header.insert(header.end(), entry.name.begin(), entry.name.end());
   bytes_.insert(bytes_.end(), header.begin(), header.end());
   bytes_.insert(bytes_.end(), entry.data.begin(), entry.data.end());

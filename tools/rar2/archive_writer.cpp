@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "core/little_endian.h"
 #include "stream_encoder.h"
 #include "vfs/rar2/rar2_cipher.h"
 #include "vfs/rar2/rar2_crc32.h"
@@ -18,16 +19,6 @@ constexpr uint8_t kUnpackVersion = 20;
 constexpr uint8_t kHostMsDos = 0;
 constexpr size_t kMaxNameSize = 0xFFFF - kFileHeaderSize;
 
-void Put16(std::vector<uint8_t>* out, uint32_t v) {
-  out->push_back(uint8_t(v));
-  out->push_back(uint8_t(v >> 8));
-}
-
-void Put32(std::vector<uint8_t>* out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
-
 // Fills in the CRC of the header that starts at `start` and runs to the end.
 void SealHeader(std::vector<uint8_t>* out, size_t start) {
   const uint32_t crc = Crc32(out->data() + start + 2, out->size() - start - 2);
@@ -37,12 +28,12 @@ void SealHeader(std::vector<uint8_t>* out, size_t start) {
 
 void WriteMainHeader(bool solid, std::vector<uint8_t>* out) {
   const size_t start = out->size();
-  Put16(out, 0);
+  AppendLE16(*out, 0);
   out->push_back(kMainHeaderType);
-  Put16(out, solid ? kMainSolid : 0);
-  Put16(out, kMainHeaderSize);
-  Put16(out, 0);
-  Put32(out, 0);
+  AppendLE16(*out, solid ? kMainSolid : 0);
+  AppendLE16(*out, kMainHeaderSize);
+  AppendLE16(*out, 0);
+  AppendLE32(*out, 0);
   SealHeader(out, start);
 }
 
@@ -56,19 +47,19 @@ struct PackedEntry {
 void WriteEntry(const ArchiveEntry& entry, const PackedEntry& packed, std::vector<uint8_t>* out) {
   const size_t start = out->size();
   const uint32_t crc = entry.directory ? 0 : Crc32(entry.data.data(), entry.data.size());
-  Put16(out, 0);
+  AppendLE16(*out, 0);
   out->push_back(kFileHeaderType);
-  Put16(out, packed.flags);
-  Put16(out, uint32_t(kFileHeaderSize + entry.name.size()));
-  Put32(out, uint32_t(packed.packed.size()));
-  Put32(out, uint32_t(entry.data.size()));
+  AppendLE16(*out, packed.flags);
+  AppendLE16(*out, uint32_t(kFileHeaderSize + entry.name.size()));
+  AppendLE32(*out, uint32_t(packed.packed.size()));
+  AppendLE32(*out, uint32_t(entry.data.size()));
   out->push_back(kHostMsDos);
-  Put32(out, crc);
-  Put32(out, entry.dosTime);
+  AppendLE32(*out, crc);
+  AppendLE32(*out, entry.dosTime);
   out->push_back(kUnpackVersion);
   out->push_back(packed.method);
-  Put16(out, uint32_t(entry.name.size()));
-  Put32(out, packed.attributes);
+  AppendLE16(*out, uint32_t(entry.name.size()));
+  AppendLE32(*out, packed.attributes);
   out->insert(out->end(), entry.name.begin(), entry.name.end());
   SealHeader(out, start);
   out->insert(out->end(), packed.packed.begin(), packed.packed.end());
