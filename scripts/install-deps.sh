@@ -9,6 +9,9 @@ packages=(
   build-essential cmake ninja-build pkg-config
   # JPEG decoding and encoding (library version 62)
   libjpeg62-turbo-dev
+  # windows, input and displays (SDL2 over X11; Xlib for child windows);
+  # iconv converts the resource texts to Windows-1251
+  libsdl2-dev libx11-dev libc-bin
   # tests, benchmarks, fuzzing and the sanitizer build
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
@@ -16,6 +19,9 @@ packages=(
   unar
   # an independent image decoder and encoder for the image codec tests
   imagemagick
+  # X servers for the window tests: Xvfb, and Xorg's dummy driver for two
+  # displays; xdotool sends keys and mouse moves, xrandr adds the outputs
+  xvfb xauth xdotool x11-utils x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy
 )
 
 missing=()

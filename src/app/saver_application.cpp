@@ -1,0 +1,471 @@
+#include "app/saver_application.h"
+
+#include <SDL.h>
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+#include "app/settings_store.h"
+#include "app/settings_text.h"
+#include "core/codec_manager.h"
+#include "core/lifecycle.h"
+#include "core/log.h"
+#include "core/module_manager.h"
+#include "platform/message_box.h"
+#include "platform/resources.h"
+#include "platform/user_folders.h"
+#include "render/renderer.h"
+#include "vfs/file_manager.h"
+
+namespace klx {
+namespace {
+
+SaverApplication* g_application = nullptr;
+int32_t g_mouseMoveAllowance = 10;
+
+constexpr int32_t kDefaultSettingsResource = 239;
+constexpr int32_t kLocalStringsResource = 229;
+constexpr int32_t kCustomDataResource = 134;
+constexpr int32_t kMediaResource = 227;
+
+// The codec modules each mode loads, in loading order.
+constexpr const char* kSmallModeCodecs[] = {"BMPImageCodec", "JPGImageCodec", "RAR2FileCodec"};
+constexpr const char* kSaverModeCodecs[] = {"BMPImageCodec", "JPGImageCodec", "TGAImageCodec",
+                                            "CUBEImageCodec", "STRSceneCodec", "RAR2FileCodec"};
+
+template <size_t N>
+void LoadCodecModules(const char* const (&names)[N]) {
+  // A missing codec is not fatal here: it shows later as a failed file load.
+  for (const char* name : names) ModuleManager::LoadModule(String(name), nullptr);
+  for (const char* name : names) CodecManager::LoadCodec(String(name), nullptr);
+}
+
+bool IsFullScreenMode(SaverMode mode) { return mode == kSaverModeSaver || mode == kSaverModeTest; }
+
+const char* BoolText(bool value) { return value ? "true" : "false"; }
+
+std::string ConfigHome() {
+  const std::string folder = GetUserConfigFolder();
+  return folder.empty() ? SettingsStore::DefaultConfigHome() : folder;
+}
+
+}  // namespace
+
+int LoadResourceCopy(int32_t id, std::vector<uint8_t>* bytes) {
+  bytes->clear();
+  const uint8_t* data = nullptr;
+  int32_t size = 0;
+  if (!FindResource("MEDIADATA", id, &data, &size)) {
+    LogError(KLX_TEXT("Невозможно загрузить ресурс ID[%d]."), id);
+    return kFailed;
+  }
+  bytes->assign(data, data + size);
+  return kOk;
+}
+
+SaverApplication::SaverApplication() : rendererModuleName_("OpenGL") { g_application = this; }
+
+SaverApplication::~SaverApplication() {
+  if (g_application == this) g_application = nullptr;
+}
+
+SaverApplication* SaverApplication::GetInstance() { return g_application; }
+
+int32_t SaverApplication::GetMouseMoveAllowance() { return g_mouseMoveAllowance; }
+void SaverApplication::SetMouseMoveAllowance(int32_t allowance) { g_mouseMoveAllowance = allowance; }
+
+void SaverApplication::ChooseMode() {
+  const SaverCommand command = ParseSaverCommandLine(commandLine_);
+  mode_ = command.mode;
+  parentWindow_ = command.parentWindow;
+}
+
+// ---------------------------------------------------------------------------
+// Settings and local strings
+
+int SaverApplication::LoadDefaults() {
+  std::vector<uint8_t> bytes;
+  if (LoadResourceCopy(kDefaultSettingsResource, &bytes) != kOk) {
+    LogInfo(KLX_TEXT("Ресурс настроек не загружен."));
+    return kFailed;
+  }
+  LogInfo(KLX_TEXT("Ресурс настроек загружен."));
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  const bool complete = ForEachSettingsLine(text, [this](const SettingsLine& line) {
+    defaults_.ApplyLine(line);
+    if (ParseExtraDefaults(line.key, line.value) != 0) {
+      const std::string whole(line.line);
+      LogError(KLX_TEXT("Неудачна обработка параметра [%s]."), whole.c_str());
+      return false;
+    }
+    return true;
+  });
+  return complete ? kOk : kFailed;
+}
+
+int SaverApplication::ApplyDefaults() {
+  settings_ = static_cast<const SaverSettings&>(defaults_);
+  return AfterSettingsApplied();
+}
+
+int SaverApplication::ReadRegistrySettings() {
+  const SettingsStore store(defaults_.registryPath, ConfigHome());
+  if (!store.Exists()) {
+    LogInfo(KLX_TEXT("Первый запуск скринсейвера. Запись параметров по-умолчанию в реестр..."));
+    if (WriteRegistrySettings() != kOk) {
+      LogError(KLX_TEXT("Невозможно записать в реестр значения по-умолчанию."));
+      return kFailed;
+    }
+    LogInfo(KLX_TEXT("Значения параметров по-умолчанию записаны в реестр."));
+    return kOk;
+  }
+  std::map<std::string, int32_t> stored;
+  if (!store.Read(&stored)) {
+    const int error = errno;
+    LogError(KLX_TEXT("Неудачна попытка открытия пути реестра [%s]."), defaults_.registryPath.c_str());
+    ShowMessageBox("Error", std::strerror(error));
+    return kFailed;
+  }
+  // A value missing from the store keeps the current setting.
+  for (const auto& [name, value] : stored) settings_.SetValue(name, value);
+  return ReadExtraRegistryValues(stored) == 0 ? kOk : kFailed;
+}
+
+int SaverApplication::WriteRegistrySettings() {
+  const SettingsStore store(defaults_.registryPath, ConfigHome());
+  std::vector<std::pair<std::string, int32_t>> values = settings_.ToValues();
+  WriteExtraRegistryValues(&values);
+  if (!store.Write(values)) {
+    LogError(KLX_TEXT("Неудачна попытка открытия пути реестра [%s]."), defaults_.registryPath.c_str());
+    return kFailed;
+  }
+  return kOk;
+}
+
+int SaverApplication::LogSettings() {
+  LogInfo("ShowFPS: %s", BoolText(settings_.showFps));
+  LogInfo("ExitOnMouseMove: %s", BoolText(settings_.exitOnMouseMove));
+  LogInfo("ShowTime: %s", BoolText(settings_.showTime));
+  LogInfo("UseDesktopSettings: %s", BoolText(settings_.useDesktopSettings));
+  LogInfo("Music: %s", BoolText(settings_.music));
+  LogInfo("SFX: %s", BoolText(settings_.sfx));
+  LogInfo("Hour24: %s", BoolText(settings_.hour24));
+  LogInfo("Volume: %d", settings_.volume);
+  LogInfo("Width: %d", settings_.width);
+  LogInfo("Height: %d", settings_.height);
+  LogInfo("ColorDepth: %d", settings_.colorDepth);
+  LogInfo("AntiAliasing: %d", settings_.antiAliasing);
+  LogInfo("Gamma: %d", settings_.gamma);
+  return AfterSettingsLogged();
+}
+
+int SaverApplication::LoadLocalStrings() {
+  std::vector<uint8_t> bytes;
+  if (LoadResourceCopy(kLocalStringsResource, &bytes) != kOk) {
+    LogInfo(KLX_TEXT("Ресурс локальных данных не загружен."));
+    return kFailed;
+  }
+  LogInfo(KLX_TEXT("Ресурс локальных данных загружен."));
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  ForEachSettingsLine(text, [this](const SettingsLine& line) {
+    const std::string key(line.key);
+    const std::string value(line.value);
+    localStrings_.Insert(String(key.c_str()), String(value.c_str()));  // the first one wins
+    return true;
+  });
+  return kOk;
+}
+
+const String* SaverApplication::GetLocalString(const String& key) const {
+  return localStrings_.Find(key);
+}
+
+// ---------------------------------------------------------------------------
+// Engine start and stop
+
+int SaverApplication::StartEngine() {
+  if (mode_ != kSaverModePassword) {
+    if (EngineStart() != kOk) {
+      LogError(KLX_TEXT("Невозможно инициализировать движок."));
+      return kFailed;
+    }
+    if (LoadRenderer(rendererModuleName_) != kOk) {
+      LogError(KLX_TEXT("Невозможно создать рендерер DirectX."));
+      return kFailed;
+    }
+    if (IsFullScreenMode(mode_)) {
+      LoadCodecModules(kSaverModeCodecs);
+    } else {
+      LoadCodecModules(kSmallModeCodecs);
+    }
+    if (FileManager::AttachResourceArchive(kCustomDataResource, String("CustomData.rar2"),
+                                           String()) != kOk) {
+      LogError(KLX_TEXT("Невозможно подсоединить директорию CustomData."));
+      return kFailed;
+    }
+    if (IsFullScreenMode(mode_)) {
+      if (FileManager::AttachResourceArchive(kMediaResource, String("Media.rar2"), String()) !=
+          kOk) {
+        LogError(KLX_TEXT("Невозможно подсоединить директорию Media."));
+        return kFailed;
+      }
+      if (InputManager::RegisterInputHandler(this) != kOk) {
+        LogError(KLX_TEXT("Невозможно зарегистрировать обработчик событий."));
+        return kFailed;
+      }
+    }
+  }
+  return AfterEngineStart() == 0 ? kOk : kFailed;
+}
+
+int SaverApplication::StopEngine() {
+  if (BeforeEngineStop() != 0) return kFailed;
+  if (mode_ == kSaverModePassword) return kOk;
+  ReleaseRenderer();
+  if (EngineStop() != kOk) {
+    LogError(KLX_TEXT("Невозможно завершить работу движка."));
+    return kFailed;
+  }
+  return kOk;
+}
+
+// ---------------------------------------------------------------------------
+// Windows
+
+String SaverApplication::GetWindowTitle() const {
+  const String* name = GetLocalString(String("AppName"));
+  return name != nullptr ? *name : String("3D SCREENSAVER");
+}
+
+int SaverApplication::CreateWindows() {
+  if (mode_ == kSaverModePreview) {
+    // The preview window is drawn by the renderer's side of the program.
+    return kFailed;
+  }
+  if (!IsFullScreenMode(mode_)) return kOk;
+
+  Renderer* renderer = GetRenderer();
+  if (renderer == nullptr) return kFailed;
+  int32_t chosen = -1;
+  if (settings_.useDesktopSettings) {
+    chosen = renderer->GetDefaultConfiguration();
+  } else {
+    for (int32_t i = 0; i < renderer->GetConfigurationCount(); ++i) {
+      const DisplayConfiguration& mode = renderer->GetConfiguration(i);
+      if (mode.fullScreen && mode.width >= 640 && mode.height >= 480 &&
+          mode.width == settings_.width && mode.height == settings_.height &&
+          mode.colorBits == settings_.colorDepth) {
+        chosen = i;
+        break;
+      }
+    }
+    if (chosen < 0) chosen = renderer->GetDefaultConfiguration();
+  }
+  if (chosen < 0) {
+    LogError(KLX_TEXT("Невозможно найти подходящий видео режим."));
+    return kFailed;
+  }
+  if (renderer->OpenWindow(chosen, GetWindowTitle(), parentWindow_, 0, 0, 640, 480) != kOk) {
+    LogError(KLX_TEXT("Невозможно создать окно выбранного режима."));
+    return kFailed;
+  }
+  windowsOpen_ = true;
+  // The sound device starts with the window in the sound part of the
+  // program. The cursor stays hidden over the saver.
+  SDL_ShowCursor(SDL_DISABLE);
+  return kOk;
+}
+
+int SaverApplication::DestroyWindows() {
+  // The render window goes with the renderer; only the preview window is
+  // the application's own.
+  windowsOpen_ = false;
+  return kOk;
+}
+
+// ---------------------------------------------------------------------------
+// Overlay. The clock, frame rate and loading screen draw through the
+// renderer's effects; until those exist the overlay is empty and only the
+// saver's own render data is made.
+
+int SaverApplication::CreateOverlayRenderData() { return CreateRenderData(); }
+int SaverApplication::ShowLoadingScreen() { return kOk; }
+void SaverApplication::DrawOverlay() {}
+int SaverApplication::ReleaseOverlayRenderData() { return kOk; }
+
+// ---------------------------------------------------------------------------
+// The three phases
+
+int SaverApplication::Initialize() {
+  ChooseMode();
+  LogInfo(KLX_TEXT("Режим скринсейвера %d."), static_cast<int>(mode_));
+
+  if (LoadDefaults() != kOk) {
+    LogError(KLX_TEXT("Невозможно загрузить значения параметров по-умолчанию."));
+    return kFailed;
+  }
+  LogInfo(KLX_TEXT("Значения параметров по-умолчанию загружены."));
+  if (ApplyDefaults() != kOk) {
+    LogError(KLX_TEXT("Невозможно установить значения параметров по-умолчанию."));
+    return kFailed;
+  }
+  LogInfo(KLX_TEXT("Значения параметров по-умолчанию установлены."));
+  if (ReadRegistrySettings() != kOk) {
+    LogError(KLX_TEXT("Невозможно прочитать значения параметров из реестра."));
+    return kFailed;
+  }
+  LogInfo(KLX_TEXT("Значения параметров прочитаны из реестра."));
+  if (LogSettings() != kOk) LogError(KLX_TEXT("Невозможно вывести значения параметров."));
+  if (LoadLocalStrings() != kOk) {
+    LogError(KLX_TEXT("Невозможно загрузить значения локальных данных."));
+    return kFailed;
+  }
+  LogInfo(KLX_TEXT("Значения локальных данных загружены."));
+
+  if (StartEngine() != kOk) {
+    LogError(KLX_TEXT("Невозможно инициализировать скринсейвер."));
+    return kFailed;
+  }
+  LogInfo(KLX_TEXT("Скринсейвер инициализирован."));
+  if (CreateWindows() != kOk) {
+    LogError(KLX_TEXT("Невозможно создать окна скринсейвера."));
+    return kFailed;
+  }
+  LogInfo(KLX_TEXT("Окна скринсейвера созданы."));
+
+  if (Renderer* renderer = GetRenderer(); renderer != nullptr) {
+    const int32_t current = renderer->GetCurrentConfiguration();
+    if (current >= 0) {
+      displayWidth_ = renderer->GetConfiguration(current).width;
+      displayHeight_ = renderer->GetConfiguration(current).height;
+    }
+  }
+
+  if (IsFullScreenMode(mode_)) {
+    if (Renderer* renderer = GetRenderer(); renderer != nullptr) renderer->SetGamma(settings_.gamma);
+    // The master volume is set by the sound part of the program.
+    if (CreateOverlayRenderData() != kOk) {
+      LogError(KLX_TEXT("Невозможно создать данные визуализации."));
+      return kFailed;
+    }
+    if (ShowLoadingScreen() != kOk) {
+      LogError(KLX_TEXT("Невозможно вывести загрузочный экран."));
+      return kFailed;
+    }
+    if (CreateSaverData() != 0) {
+      LogError(KLX_TEXT("Невозможно создать данные скринсейвера."));
+      return kFailed;
+    }
+    if (CacheSaverData() != 0) {
+      LogError(KLX_TEXT("Невозможно закэшировать данные скринсейвера."));
+      return kFailed;
+    }
+  }
+  running_ = true;
+  return kOk;
+}
+
+int SaverApplication::Run() {
+  switch (mode_) {
+    case kSaverModeConfigure:
+      LogInfo(KLX_TEXT("Запущен режим конфигурирования."));
+      // The settings dialog is not part of this program yet: it ends as if
+      // cancelled, leaving the stored settings as they are.
+      return kOk;
+    case kSaverModePreview:
+      // The preview runs in the background of the host's dialog.
+      setpriority(PRIO_PROCESS, 0, 19);
+      return kOk;
+    case kSaverModePassword:
+      return kOk;
+    case kSaverModeSaver:
+    case kSaverModeTest:
+      return RunFrameLoop();
+  }
+  return kOk;
+}
+
+int SaverApplication::RunFrameLoop() {
+  Renderer* renderer = GetRenderer();
+  if (renderer == nullptr) return kFailed;
+  frameTimer_.Reset();
+  bool frameRefused = false;
+  while (running_) {
+    if (InputManager::ProcessInput() != kOk) {
+      LogError(KLX_TEXT("Неудачна обработка ввода."));
+      return kFailed;
+    }
+    const double delta = frameTimer_.Delta();
+    fpsCounter_.Tick();
+    totalTime_ += delta;
+    if (Update(delta) != 0) {
+      LogError(KLX_TEXT("Неудачно обновление сцены."));
+      return kFailed;
+    }
+    renderer->Clear(kClearTarget | kClearDepth, Color{0, 0, 0, 1}, 1.0f, 0);
+    if (renderer->BeginFrame() != kOk) {
+      // A lost device refuses frames until it comes back: skip them, and
+      // say so once rather than every frame.
+      if (!frameRefused) LogError(KLX_TEXT("Неудачно начало рендеринга."));
+      frameRefused = true;
+      continue;
+    }
+    frameRefused = false;
+    if (Render() != 0) {
+      LogError(KLX_TEXT("Неудачен рендеринг."));
+      return kFailed;
+    }
+    DrawOverlay();
+    renderer->EndFrame();
+  }
+  return kOk;
+}
+
+void SaverApplication::OnInputEvent(const InputEvent& event) {
+  if (event.device == kInputKeyboard && event.action == kInputPress) {
+    running_ = false;
+  } else if (event.device == kInputMouse && event.action == kInputPress) {
+    running_ = false;
+  } else if (event.device == kInputMouse && event.action == kInputMove) {
+    if (settings_.exitOnMouseMove && --g_mouseMoveAllowance < 0) running_ = false;
+  } else if (event.device == kInputSystem && event.action == kInputWindowClosed && event.code == 0) {
+    running_ = false;
+  }
+  AfterInputEvent(event);
+}
+
+int SaverApplication::Shutdown() {
+  if (IsFullScreenMode(mode_)) {
+    if (ReleaseSaverData() != 0) {
+      LogError(KLX_TEXT("Невозможно удалить данные скринсейвера."));
+      return kFailed;
+    }
+    bool released = true;
+    if (ReleaseRenderData() != 0) {
+      LogError(KLX_TEXT("Невозможно удалить данные визуализации дочернего сейвера."));
+      released = false;
+    } else if (ReleaseOverlayRenderData() != kOk) {
+      released = false;
+    }
+    if (!released) {
+      LogError(KLX_TEXT("Невозможно удалить данные визуализации."));
+      return kFailed;
+    }
+  }
+  if (DestroyWindows() != kOk) {
+    LogError(KLX_TEXT("Невозможно удалить окна скринсейвера."));
+  } else {
+    LogInfo(KLX_TEXT("Окна скринсейвера удалены."));
+  }
+  if (StopEngine() != kOk) {
+    LogError(KLX_TEXT("Невозможно завершить работу скринсейвера."));
+    return kFailed;
+  }
+  LogInfo(KLX_TEXT("Скринсейвер завершил работу."));
+  SDL_Delay(shutdownPauseMs_);
+  return kOk;
+}
+
+}  // namespace klx

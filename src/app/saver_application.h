@@ -1,0 +1,138 @@
+#pragma once
+// The screensaver application: chooses the mode from the command line,
+// loads and applies the settings, starts the engine with what the mode
+// needs, opens the windows, runs the frame loop until user input stops it,
+// and shuts everything down again. Concrete savers supply the scene through
+// the hooks; the process holds exactly one application.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/frame_timer.h"
+#include "app/saver_mode.h"
+#include "app/saver_settings.h"
+#include "core/name_table.h"
+#include "platform/input_manager.h"
+
+namespace klx {
+
+class SaverApplication : public InputHandler {
+ public:
+  SaverApplication();
+  ~SaverApplication() override;
+  SaverApplication(const SaverApplication&) = delete;
+  SaverApplication& operator=(const SaverApplication&) = delete;
+
+  // The application of the process, or null.
+  static SaverApplication* GetInstance();
+
+  // The command line the mode is chosen from (program name first).
+  void SetCommandLine(const std::string& commandLine) { commandLine_ = commandLine; }
+  // The renderer module the engine start loads ("OpenGL" unless changed;
+  // tests and tools load stand-ins).
+  void SetRendererModuleName(const String& name) { rendererModuleName_ = name; }
+  // The pause at the end of a successful shut-down (1000 ms; tests shorten
+  // it).
+  void SetShutdownPause(uint32_t milliseconds) { shutdownPauseMs_ = milliseconds; }
+
+  // The three phases: 0 on success, 1 on failure (logged).
+  int Initialize();
+  int Run();
+  int Shutdown();
+
+  // The stop rules of the full-screen modes, then AfterInputEvent.
+  void OnInputEvent(const InputEvent& event) override;
+
+  // Hooks, in the order of the original interface. Results are 0 for
+  // success and non-zero for failure.
+  virtual int AfterInputEvent(const InputEvent& event) = 0;
+  virtual int AfterSettingsApplied() = 0;
+  virtual int AfterSettingsLogged() = 0;
+  virtual int ParseExtraDefaults(std::string_view key, std::string_view value) = 0;
+  virtual int ReadExtraRegistryValues(const std::map<std::string, int32_t>& stored) = 0;
+  virtual int WriteExtraRegistryValues(std::vector<std::pair<std::string, int32_t>>* values) = 0;
+  virtual intptr_t SettingsDialogMessage(void* dialog, uint32_t message, uintptr_t wParam,
+                                         intptr_t lParam) = 0;
+  virtual void AfterVideoModesListed() = 0;
+  virtual int AfterEngineStart() = 0;
+  virtual int BeforeEngineStop() = 0;
+  virtual int Update(double deltaSeconds) = 0;
+  virtual int Render() = 0;
+  virtual int CreateRenderData() = 0;
+  virtual int ReleaseRenderData() = 0;
+  virtual int CreateSaverData() = 0;
+  virtual int ReleaseSaverData() = 0;
+  virtual int CacheSaverData() = 0;
+  virtual int UpdateSettingsDialog(void* dialog) = 0;
+
+  // Settings and local strings.
+  int LoadDefaults();
+  int ApplyDefaults();
+  int ReadRegistrySettings();
+  int WriteRegistrySettings();
+  int LogSettings();
+  int LoadLocalStrings();
+  // The local string of that key, or null.
+  const String* GetLocalString(const String& key) const;
+
+  SaverMode GetMode() const { return mode_; }
+  uint64_t GetParentWindow() const { return parentWindow_; }
+  bool IsRunning() const { return running_; }
+  // Clears the running flag: the loops end at their next test.
+  void RequestStop() { running_ = false; }
+  const SaverSettings& GetSettings() const { return settings_; }
+  SaverSettings& GetSettings() { return settings_; }
+  const DefaultSettings& GetDefaults() const { return defaults_; }
+  int32_t GetDisplayWidth() const { return displayWidth_; }
+  int32_t GetDisplayHeight() const { return displayHeight_; }
+  double GetTotalTime() const { return totalTime_; }
+  double GetFrameRate() const { return fpsCounter_.GetRate(); }
+
+  // Mouse moves ignored before one stops the saver (10 at start, counted for
+  // the whole process and never reset; tests set it).
+  static int32_t GetMouseMoveAllowance();
+  static void SetMouseMoveAllowance(int32_t allowance);
+
+ protected:
+  // Sets or clears the running flag (Initialize sets it once all is ready).
+  void SetRunning(bool running) { running_ = running; }
+
+ private:
+  void ChooseMode();
+  int StartEngine();
+  int StopEngine();
+  int CreateWindows();
+  int DestroyWindows();
+  int RunFrameLoop();
+  // The overlay of clock and frame rate and the loading screen.
+  int CreateOverlayRenderData();
+  int ShowLoadingScreen();
+  void DrawOverlay();
+  int ReleaseOverlayRenderData();
+  String GetWindowTitle() const;
+
+  std::string commandLine_;
+  String rendererModuleName_;
+  SaverMode mode_ = kSaverModeConfigure;
+  uint64_t parentWindow_ = 0;
+  DefaultSettings defaults_;
+  SaverSettings settings_;
+  NameTable<String> localStrings_;
+  bool running_ = false;
+  bool windowsOpen_ = false;
+  int32_t displayWidth_ = 800;
+  int32_t displayHeight_ = 600;
+  FrameTimer frameTimer_;
+  FpsCounter fpsCounter_;
+  double totalTime_ = 0.0;
+  uint32_t shutdownPauseMs_ = 1000;
+};
+
+// Copies the "MEDIADATA" resource of that number into `bytes`: 0, or 1 with
+// the error logged and `bytes` emptied.
+int LoadResourceCopy(int32_t id, std::vector<uint8_t>* bytes);
+
+}  // namespace klx

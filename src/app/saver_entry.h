@@ -1,0 +1,17 @@
+#pragma once
+// The program's entry: opens the log, runs the saver through its three
+// phases and writes the closing lines.
+
+#include <string>
+
+namespace klx {
+
+// The log file: <data folder>/VELMORA Studio/KLXLog.txt, or empty when the
+// user has no data folder.
+std::string GetSaverLogPath();
+
+// Runs the saver for a command line (program name first); the process's
+// exit code: 0 after a normal run, 1 when an exception escaped.
+int RunSaverProcess(const std::string& commandLine);
+
+}  // namespace klx

@@ -1,0 +1,68 @@
+#include "platform/displays.h"
+
+#include <SDL.h>
+
+namespace klx {
+namespace {
+
+int32_t ColorBitsOf(uint32_t format) {
+  // Four-byte formats (XRGB8888, ARGB8888 and kin) count as 32 bits, as
+  // their counterparts did on the original platform; SDL calls XRGB 24.
+  return static_cast<int32_t>(SDL_BYTESPERPIXEL(format)) * 8;
+}
+
+DisplayMode FromSdl(const SDL_DisplayMode& mode) {
+  return DisplayMode{mode.w, mode.h, ColorBitsOf(mode.format), mode.format};
+}
+
+}  // namespace
+
+bool AcquireVideo() {
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
+  return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+}
+
+void ReleaseVideo() {
+  if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+bool IsVideoStarted() { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }
+
+std::vector<DisplayDevice> ListDisplayDevices() {
+  std::vector<DisplayDevice> devices;
+  if (!IsVideoStarted()) return devices;
+  const int count = SDL_GetNumVideoDisplays();
+  for (int i = 0; i < count; ++i) {
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(i, &bounds) != 0) continue;
+    devices.push_back(DisplayDevice{i, bounds.x, bounds.y, bounds.w, bounds.h});
+  }
+  return devices;
+}
+
+std::vector<DisplayMode> ListDisplayModes(int32_t display) {
+  std::vector<DisplayMode> modes;
+  if (!IsVideoStarted()) return modes;
+  const int count = SDL_GetNumDisplayModes(display);
+  for (int i = 0; i < count; ++i) {
+    SDL_DisplayMode mode;
+    if (SDL_GetDisplayMode(display, i, &mode) == 0) modes.push_back(FromSdl(mode));
+  }
+  return modes;
+}
+
+bool GetDesktopDisplayMode(int32_t display, DisplayMode* mode) {
+  SDL_DisplayMode desktop;
+  if (!IsVideoStarted() || SDL_GetDesktopDisplayMode(display, &desktop) != 0) return false;
+  *mode = FromSdl(desktop);
+  return true;
+}
+
+bool SameMode(const DisplayMode& a, const DisplayMode& b) {
+  return a.width == b.width && a.height == b.height && a.colorBits == b.colorBits;
+}
+
+}  // namespace klx

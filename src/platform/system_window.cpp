@@ -1,0 +1,332 @@
+#include "platform/system_window.h"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "core/log.h"
+#include "platform/displays.h"
+
+namespace klx {
+
+struct SystemWindow {
+  SDL_Window* sdl = nullptr;
+  bool fullScreen = false;
+  // A child of a foreign window is made through our own X connection, which
+  // must stay open while the window lives.
+  Display* childDisplay = nullptr;
+  Window childWindow = 0;
+};
+
+namespace {
+
+// The window "class": its name while registered, the video system held for
+// as long. The first window is the render window; the others belong to it.
+String g_className;
+bool g_classRegistered = false;
+std::vector<SystemWindow*> g_windows;
+
+bool g_xErrorSeen = false;
+int RecordXError(Display*, XErrorEvent*) {
+  g_xErrorSeen = true;
+  return 0;
+}
+
+// Holds an X error handler that records errors instead of ending the
+// process, for the calls on a foreign window that may already be gone.
+class ScopedXErrorTrap {
+ public:
+  explicit ScopedXErrorTrap(Display* display) : display_(display) {
+    XSync(display_, False);
+    g_xErrorSeen = false;
+    previous_ = XSetErrorHandler(&RecordXError);
+  }
+  ~ScopedXErrorTrap() { XSetErrorHandler(previous_); }
+  // Waits for the server's answers, then tells whether any call failed.
+  bool Failed() {
+    XSync(display_, False);
+    return g_xErrorSeen;
+  }
+
+ private:
+  Display* display_;
+  int (*previous_)(Display*, XErrorEvent*);
+};
+
+bool RegisterWindowClass(const String& className) {
+  if (g_classRegistered) return false;  // one class at a time
+  if (!AcquireVideo()) return false;
+  g_className = className;
+  g_classRegistered = true;
+  return true;
+}
+
+bool UnregisterWindowClass() {
+  if (!g_classRegistered) return false;
+  g_classRegistered = false;
+  g_className = String();
+  ReleaseVideo();
+  return true;
+}
+
+void DestroyOne(SystemWindow* window) {
+  if (window->sdl != nullptr) SDL_DestroyWindow(window->sdl);
+  if (window->childDisplay != nullptr) {
+    {
+      ScopedXErrorTrap trap(window->childDisplay);  // the host may have destroyed it already
+      XDestroyWindow(window->childDisplay, window->childWindow);
+      trap.Failed();
+    }
+    XCloseDisplay(window->childDisplay);
+  }
+  delete window;
+}
+
+// Secondary full-screen windows show black, as a black class brush would.
+void PaintBlack(SDL_Window* window) {
+  SDL_Surface* surface = SDL_GetWindowSurface(window);
+  if (surface == nullptr) return;
+  SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+  SDL_UpdateWindowSurface(window);
+}
+
+SDL_Window* CreateTopLevel(const char* title, int x, int y, int width, int height, uint32_t flags,
+                           bool renderWindow) {
+  // The render window needs a GL-capable visual; where GL cannot be had the
+  // window is still made, and the renderer reports the failure.
+  SDL_Window* window = nullptr;
+  if (renderWindow) {
+    window = SDL_CreateWindow(title, x, y, width, height, flags | SDL_WINDOW_OPENGL);
+  }
+  if (window == nullptr) window = SDL_CreateWindow(title, x, y, width, height, flags);
+  return window;
+}
+
+// The child window filling a foreign X11 window, wrapped for SDL so the
+// renderer can draw into it and its input reaches the event pump.
+SystemWindow* CreateChildWindow(const char* title, uint64_t parent) {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver == nullptr || std::strcmp(driver, "x11") != 0) return nullptr;
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return nullptr;
+  Window child = 0;
+  {
+    ScopedXErrorTrap trap(display);
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display, static_cast<Window>(parent), &attributes) == 0 ||
+        trap.Failed()) {
+      XCloseDisplay(display);
+      return nullptr;
+    }
+    const unsigned long black = BlackPixel(display, DefaultScreen(display));
+    child = XCreateSimpleWindow(display, static_cast<Window>(parent), 0, 0,
+                                static_cast<unsigned>(attributes.width > 0 ? attributes.width : 1),
+                                static_cast<unsigned>(attributes.height > 0 ? attributes.height : 1),
+                                0, black, black);
+    XStoreName(display, child, title);
+    XMapWindow(display, child);
+    if (trap.Failed()) {
+      XCloseDisplay(display);  // also removes the child, if it was made
+      return nullptr;
+    }
+  }
+  SDL_Window* sdl = SDL_CreateWindowFrom(reinterpret_cast<void*>(static_cast<uintptr_t>(child)));
+  if (sdl == nullptr) {
+    XDestroyWindow(display, child);
+    XCloseDisplay(display);
+    return nullptr;
+  }
+  // SDL does not ask for input on a window it did not create: ask through
+  // SDL's own connection so the events arrive in its queue.
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(sdl, &info) && info.subsystem == SDL_SYSWM_X11) {
+    XSelectInput(info.info.x11.display, child,
+                 KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                     PointerMotionMask | ExposureMask | StructureNotifyMask | FocusChangeMask |
+                     EnterWindowMask | LeaveWindowMask);
+    XFlush(info.info.x11.display);
+  }
+  SystemWindow* window = new (std::nothrow) SystemWindow{sdl, false, display, child};
+  if (window == nullptr) {
+    SDL_DestroyWindow(sdl);
+    XDestroyWindow(display, child);
+    XCloseDisplay(display);
+  }
+  return window;
+}
+
+// The first mode of the display with the requested size and depth. Modes
+// have no position of their own: they all sit at the display's origin, so
+// only a request at (0, 0) matches.
+bool FindFullScreenMode(int32_t display, int32_t colorBits, int32_t x, int32_t y, int32_t width,
+                        int32_t height, SDL_DisplayMode* found) {
+  if (x != 0 || y != 0) return false;
+  const int count = SDL_GetNumDisplayModes(display);
+  for (int i = 0; i < count; ++i) {
+    SDL_DisplayMode mode;
+    if (SDL_GetDisplayMode(display, i, &mode) != 0) continue;
+    if (mode.w == width && mode.h == height &&
+        static_cast<int32_t>(SDL_BYTESPERPIXEL(mode.format)) * 8 == colorBits) {
+      *found = mode;
+      return true;
+    }
+  }
+  return false;
+}
+
+SystemWindow* CreateFullScreenWindow(const char* title, const DisplayDevice& device,
+                                     const SDL_DisplayMode& mode, bool renderWindow) {
+  SDL_Window* sdl = CreateTopLevel(title, device.x, device.y, device.width, device.height,
+                                   SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN, renderWindow);
+  if (sdl == nullptr) return nullptr;
+  // The desktop mode is kept as it is; any other mode switches the display.
+  SDL_DisplayMode desktop;
+  const bool isDesktop = SDL_GetDesktopDisplayMode(device.index, &desktop) == 0 &&
+                         desktop.w == mode.w && desktop.h == mode.h &&
+                         SDL_BYTESPERPIXEL(desktop.format) == SDL_BYTESPERPIXEL(mode.format);
+  SDL_SetWindowDisplayMode(sdl, &mode);
+  if (SDL_SetWindowFullscreen(sdl, isDesktop ? SDL_WINDOW_FULLSCREEN_DESKTOP
+                                             : SDL_WINDOW_FULLSCREEN) != 0) {
+    SDL_DestroyWindow(sdl);
+    return nullptr;
+  }
+  SDL_ShowWindow(sdl);
+  if (!renderWindow) PaintBlack(sdl);
+  SystemWindow* window = new (std::nothrow) SystemWindow{sdl, true, nullptr, 0};
+  if (window == nullptr) SDL_DestroyWindow(sdl);
+  return window;
+}
+
+SystemWindow* CreateWindowedWindow(const char* title, const DisplayDevice& device, int32_t x,
+                                   int32_t y, int32_t width, int32_t height, bool renderWindow) {
+  SDL_Window* sdl = CreateTopLevel(title, device.x + x, device.y + y, width, height,
+                                   SDL_WINDOW_SHOWN, renderWindow);
+  if (sdl == nullptr) return nullptr;
+  if (!renderWindow) PaintBlack(sdl);
+  SystemWindow* window = new (std::nothrow) SystemWindow{sdl, false, nullptr, 0};
+  if (window == nullptr) SDL_DestroyWindow(sdl);
+  return window;
+}
+
+// Undoes a failed creation: every window made so far goes, then the class.
+int FailCreation() {
+  DestroySystemWindow(nullptr);
+  return kFailed;
+}
+
+}  // namespace
+
+int CreateSystemWindow(SystemWindow** window, const String& title, uint64_t parentWindow,
+                       bool fullScreen, int32_t colorBits, int32_t x, int32_t y, int32_t width,
+                       int32_t height) {
+  LogInfo(KLX_TEXT("Создание системного окна [%s]."), title.CStr());
+  if (window == nullptr) {
+    LogError(KLX_TEXT("Указатель на окно равен 0."));
+    return kInvalidArg;
+  }
+  *window = nullptr;
+  const String className = title + String(" Class");
+  if (!RegisterWindowClass(className)) {
+    LogError(KLX_TEXT("Невозможно зарегестрировать класс окна [%s]."), className.CStr());
+    return kFailed;
+  }
+
+  if (parentWindow != 0) {
+    SystemWindow* child = CreateChildWindow(title.CStr(), parentWindow);
+    if (child == nullptr || !(g_windows.push_back(child), true)) {
+      FailCreation();
+      LogError(KLX_TEXT("Невозможно создать окно [%s]."), title.CStr());
+      return kFailed;
+    }
+    *window = child;
+    return kOk;
+  }
+
+  const std::vector<DisplayDevice> devices = ListDisplayDevices();
+  if (devices.empty()) return FailCreation();  // no display lies anywhere
+  for (DisplayDevice device : devices) {
+    const bool renderWindow = g_windows.empty();
+    if (fullScreen) {
+      SDL_DisplayMode mode;
+      if (!FindFullScreenMode(device.index, colorBits, x, y, width, height, &mode)) continue;
+      SystemWindow* created = CreateFullScreenWindow(title.CStr(), device, mode, renderWindow);
+      if (created != nullptr) g_windows.push_back(created);
+    } else {
+      SystemWindow* created =
+          CreateWindowedWindow(title.CStr(), device, x, y, width, height, renderWindow);
+      if (created == nullptr) return FailCreation();
+      g_windows.push_back(created);
+    }
+  }
+  if (g_windows.empty()) {
+    DestroySystemWindow(nullptr);  // nothing could show the mode: still 0, no window
+    return kOk;
+  }
+  *window = g_windows.front();
+  return kOk;
+}
+
+int DestroySystemWindow(SystemWindow* window) {
+  int result = kOk;
+  if (window == nullptr) {
+    LogWarning(KLX_TEXT("Указатель на окно равен 0."));
+    // A failed creation comes here: whatever it made goes too.
+    for (SystemWindow* made : g_windows) DestroyOne(made);
+    g_windows.clear();
+  } else {
+    auto found = std::find(g_windows.begin(), g_windows.end(), window);
+    if (found == g_windows.end()) {
+      LogError(KLX_TEXT("Невозможно удалить системное окно."));
+      result = kFailed;
+    } else if (found == g_windows.begin()) {
+      for (SystemWindow* owned : g_windows) DestroyOne(owned);  // the owned ones go with it
+      g_windows.clear();
+    } else {
+      DestroyOne(window);
+      g_windows.erase(found);
+    }
+  }
+  // Display modes return to the desktop's as the windows go (the host does
+  // that when a full-screen window closes).
+  // Like its original, the class cannot go while windows of it remain.
+  if (!g_windows.empty() || !UnregisterWindowClass()) {
+    LogError(KLX_TEXT("Невозможно разрегестрировать класс системного окна."));
+    result = kFailed;
+  }
+  return result;
+}
+
+SDL_Window* GetSdlWindow(const SystemWindow* window) {
+  return window != nullptr ? window->sdl : nullptr;
+}
+
+String GetSystemWindowClassName() { return g_className; }
+
+std::vector<SystemWindowInfo> ListSystemWindows() {
+  std::vector<SystemWindowInfo> list;
+  for (const SystemWindow* window : g_windows) {
+    SystemWindowInfo info;
+    SDL_GetWindowPosition(window->sdl, &info.x, &info.y);
+    SDL_GetWindowSize(window->sdl, &info.width, &info.height);
+    info.fullScreen = window->fullScreen;
+    if (window->childDisplay != nullptr) {
+      info.x11Window = window->childWindow;
+    } else {
+      SDL_SysWMinfo wm;
+      SDL_VERSION(&wm.version);
+      if (SDL_GetWindowWMInfo(window->sdl, &wm) && wm.subsystem == SDL_SYSWM_X11) {
+        info.x11Window = wm.info.x11.window;
+      }
+    }
+    list.push_back(info);
+  }
+  return list;
+}
+
+}  // namespace klx

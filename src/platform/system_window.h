@@ -1,0 +1,48 @@
+#pragma once
+// The operating-system windows the renderer draws into. Full screen: one
+// borderless window on every display that offers the requested mode, the
+// first being the render window and owning the others. Windowed: one window
+// per display. With a parent (an X11 window id): one child window filling
+// the parent. The window code turns keyboard, mouse and closing events into
+// input events (see system_events.h).
+
+#include <cstdint>
+#include <vector>
+
+#include "core/engine_string.h"
+
+struct SDL_Window;
+
+namespace klx {
+
+// A window the engine created. Opaque to the engine; the renderer reaches
+// the host window through GetSdlWindow.
+struct SystemWindow;
+
+// 0, 1 (failure, logged), or 3 for a null out pointer. A full-screen
+// request that no display can show creates no window (*window stays null)
+// and still returns 0.
+int CreateSystemWindow(SystemWindow** window, const String& title, uint64_t parentWindow,
+                       bool fullScreen, int32_t colorBits, int32_t x, int32_t y, int32_t width,
+                       int32_t height);
+// Destroys the window and the windows it owns, then forgets the window
+// class. A null window only logs a warning before that. 0, or 1 when the
+// window cannot be destroyed or no class is registered.
+int DestroySystemWindow(SystemWindow* window);
+
+SDL_Window* GetSdlWindow(const SystemWindow* window);
+
+// What exists now, for diagnostics and tests: the registered class name
+// (empty when none) and the bounds of every window, the render window first.
+struct SystemWindowInfo {
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+  bool fullScreen = false;
+  uint64_t x11Window = 0;  // the X11 window id, 0 when not on X11
+};
+String GetSystemWindowClassName();
+std::vector<SystemWindowInfo> ListSystemWindows();
+
+}  // namespace klx
