@@ -1,10 +1,27 @@
 #!/usr/bin/env bash
 # Sets the project up on a fresh Debian 12 machine (packages, build) and runs
-# the program. Until the screensaver itself lands, this runs klx-info, which
-# starts the engine, lists everything that registered itself and stops.
+# the screensaver full screen ("/s", or the switches given). With no display
+# it runs on a private Xvfb display. Afterwards it prints the program's log
+# (Windows-1251 on disk, shown as UTF-8).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja
 cmake --build build -j "$(nproc 2>/dev/null || echo 2)"
-exec build/bin/klx-info "$@"
+
+args=("$@")
+[ ${#args[@]} -eq 0 ] && args=(/s)
+status=0
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  build/bin/klx-saver "${args[@]}" || status=$?
+else
+  echo "run: no display, using Xvfb"
+  KLX_NO_MESSAGE_BOXES=1 xvfb-run -a -s "-screen 0 1280x720x24 -nolisten tcp" \
+    build/bin/klx-saver "${args[@]}" || status=$?
+fi
+log="${XDG_DATA_HOME:-$HOME/.local/share}/VELMORA Studio/KLXLog.txt"
+if [ -f "$log" ]; then
+  echo "run: klx-saver exited with $status; its log ($log):"
+  iconv -f CP1251 -t UTF-8 "$log"
+fi
+exit "$status"

@@ -1,0 +1,309 @@
+// System windows on a real X server (run under Xvfb, or under Xorg with two
+// dummy displays): placement, the window class, children of a foreign
+// window, input through the event pump, and a frame loop stopped by a key
+// that xdotool sends. Every test skips without an X display.
+
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/displays.h"
+#include "platform/input_manager.h"
+#include "platform/system_events.h"
+#include "platform/system_window.h"
+#include "support/image_test_support.h"
+#include "support/log_capture.h"
+#include "support/recording_saver.h"
+#include "support/test_renderer.h"
+
+namespace klx {
+namespace {
+
+using test::Text;
+
+bool HaveX11Display() {
+  const char* display = std::getenv("DISPLAY");
+  return display != nullptr && display[0] != '\0';
+}
+
+#define REQUIRE_X11()                                                   \
+  do {                                                                  \
+    if (!HaveX11Display()) GTEST_SKIP() << "no X display (DISPLAY unset)"; \
+  } while (0)
+
+// The desktop mode of the first display, through a short video start.
+DisplayMode PrimaryDesktopMode() {
+  DisplayMode mode;
+  if (AcquireVideo()) {
+    GetDesktopDisplayMode(0, &mode);
+    ReleaseVideo();
+  }
+  return mode;
+}
+
+// A window of another client, as a screensaver host's preview area.
+class ForeignWindow {
+ public:
+  ForeignWindow(int width, int height) {
+    display_ = XOpenDisplay(nullptr);
+    if (display_ == nullptr) return;
+    window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 10, 10,
+                                  static_cast<unsigned>(width), static_cast<unsigned>(height), 0, 0, 0);
+    XMapWindow(display_, window_);
+    XSync(display_, False);
+  }
+  ~ForeignWindow() {
+    if (display_ == nullptr) return;
+    XDestroyWindow(display_, window_);
+    XCloseDisplay(display_);
+  }
+  Window id() const { return window_; }
+  std::vector<Window> Children() const {
+    std::vector<Window> list;
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    XSync(display_, False);
+    if (XQueryTree(display_, window_, &root, &parent, &children, &count) != 0) {
+      list.assign(children, children + count);
+      XFree(children);
+    }
+    return list;
+  }
+  bool Size(Window window, int* width, int* height) const {
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display_, window, &attributes) == 0) return false;
+    *width = attributes.width;
+    *height = attributes.height;
+    return true;
+  }
+
+ private:
+  Display* display_ = nullptr;
+  Window window_ = 0;
+};
+
+TEST(SystemWindow, FullScreenCoversTheDisplayAndRegistersTheClass) {
+  REQUIRE_X11();
+  const DisplayMode desktop = PrimaryDesktopMode();
+  ASSERT_GT(desktop.width, 0);
+  EXPECT_EQ(desktop.colorBits, 32);  // a four-byte format counts as 32 bits
+  test::ScopedLogCapture log;
+  SystemWindow* window = nullptr;
+  ASSERT_EQ(CreateSystemWindow(&window, String("3D SCREENSAVER"), 0, true, 32, 0, 0, desktop.width,
+                               desktop.height),
+            kOk);
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(log->Has(kLogInfo, Text("Создание системного окна [3D SCREENSAVER].")));
+  EXPECT_STREQ(GetSystemWindowClassName().CStr(), "3D SCREENSAVER Class");
+  const std::vector<SystemWindowInfo> windows = ListSystemWindows();
+  ASSERT_GE(windows.size(), 1u);
+  EXPECT_EQ(windows[0].x, 0);
+  EXPECT_EQ(windows[0].y, 0);
+  EXPECT_EQ(windows[0].width, desktop.width);
+  EXPECT_EQ(windows[0].height, desktop.height);
+  EXPECT_TRUE(windows[0].fullScreen);
+  EXPECT_NE(GetSdlWindow(window), nullptr);
+
+  EXPECT_EQ(DestroySystemWindow(window), kOk);
+  EXPECT_TRUE(ListSystemWindows().empty());
+  EXPECT_STREQ(GetSystemWindowClassName().CStr(), "");
+  EXPECT_FALSE(IsVideoStarted());  // the class held the video system; nothing else does
+  // Without a class, destroying fails and says so.
+  EXPECT_EQ(DestroySystemWindow(nullptr), kFailed);
+  EXPECT_TRUE(log->Has(kLogWarning, Text("Указатель на окно равен 0.")));
+  EXPECT_TRUE(log->Has(kLogError, Text("Невозможно разрегестрировать класс системного окна.")));
+}
+
+TEST(SystemWindow, AModeNoDisplayOffersMakesNoWindowAndStillSucceeds) {
+  REQUIRE_X11();
+  test::ScopedLogCapture log;
+  SystemWindow* window = reinterpret_cast<SystemWindow*>(1);
+  EXPECT_EQ(CreateSystemWindow(&window, String("Odd"), 0, true, 32, 0, 0, 1234, 567), kOk);
+  EXPECT_EQ(window, nullptr);
+  EXPECT_TRUE(ListSystemWindows().empty());
+  EXPECT_STREQ(GetSystemWindowClassName().CStr(), "");
+  EXPECT_TRUE(log->Has(kLogWarning, Text("Указатель на окно равен 0.")));
+  // A colour depth the display does not have counts the same.
+  const DisplayMode desktop = PrimaryDesktopMode();
+  EXPECT_EQ(CreateSystemWindow(&window, String("Odd"), 0, true, 16, 0, 0, desktop.width, desktop.height),
+            kOk);
+  EXPECT_EQ(window, nullptr);
+}
+
+TEST(SystemWindow, WindowedGetsTheClientAreaOnEveryDisplay) {
+  REQUIRE_X11();
+  test::ScopedLogCapture log;
+  SystemWindow* window = nullptr;
+  ASSERT_EQ(CreateSystemWindow(&window, String("Windowed"), 0, false, 32, 30, 40, 640, 480), kOk);
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(AcquireVideo());
+  const size_t displays = ListDisplayDevices().size();
+  ReleaseVideo();
+  const std::vector<SystemWindowInfo> windows = ListSystemWindows();
+  EXPECT_EQ(windows.size(), displays);
+  for (const SystemWindowInfo& info : windows) {
+    EXPECT_EQ(info.width, 640);
+    EXPECT_EQ(info.height, 480);
+    EXPECT_FALSE(info.fullScreen);
+  }
+  EXPECT_EQ(DestroySystemWindow(window), kOk);
+}
+
+TEST(SystemWindow, AChildFillsTheForeignParentAndGoesWithIt) {
+  REQUIRE_X11();
+  ForeignWindow host(320, 200);
+  ASSERT_NE(host.id(), 0u);
+  test::ScopedLogCapture log;
+  SystemWindow* window = nullptr;
+  ASSERT_EQ(CreateSystemWindow(&window, String("Preview"), host.id(), false, 32, 0, 0, 0, 0), kOk);
+  ASSERT_NE(window, nullptr);
+  const std::vector<SystemWindowInfo> windows = ListSystemWindows();
+  ASSERT_EQ(windows.size(), 1u);
+  const std::vector<Window> children = host.Children();
+  ASSERT_EQ(children.size(), 1u);
+  EXPECT_EQ(children[0], windows[0].x11Window);
+  int width = 0, height = 0;
+  ASSERT_TRUE(host.Size(children[0], &width, &height));
+  EXPECT_EQ(width, 320);
+  EXPECT_EQ(height, 200);
+  EXPECT_EQ(DestroySystemWindow(window), kOk);
+  EXPECT_TRUE(host.Children().empty());
+}
+
+TEST(SystemWindow, AMissingParentOrOutPointerFails) {
+  REQUIRE_X11();
+  test::ScopedLogCapture log;
+  SystemWindow* window = nullptr;
+  EXPECT_EQ(CreateSystemWindow(&window, String("Orphan"), 0x1FFFFFFE, false, 32, 0, 0, 0, 0), kFailed);
+  EXPECT_EQ(window, nullptr);
+  EXPECT_TRUE(log->Has(kLogError, Text("Невозможно создать окно [Orphan].")));
+  EXPECT_STREQ(GetSystemWindowClassName().CStr(), "");
+  EXPECT_EQ(CreateSystemWindow(nullptr, String("Null"), 0, false, 32, 0, 0, 64, 64), kInvalidArg);
+  EXPECT_TRUE(log->Has(kLogError, Text("Указатель на окно равен 0.")));
+}
+
+// Collects events delivered by the input manager.
+class Collector : public InputHandler {
+ public:
+  void OnInputEvent(const InputEvent& event) override { events.push_back(event); }
+  bool Has(const InputEvent& wanted) const {
+    for (const InputEvent& event : events) {
+      if (event == wanted) return true;
+    }
+    return false;
+  }
+  std::vector<InputEvent> events;
+};
+
+// Pumps until the wanted event arrives or two seconds pass.
+bool PumpUntil(const Collector& collector, const InputEvent& wanted) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (std::chrono::steady_clock::now() < deadline) {
+    InputManager::ProcessInput();
+    if (collector.Has(wanted)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
+int Shell(const std::string& command) { return std::system(command.c_str()); }
+
+TEST(EventPump, KeysButtonsAndMovesFromXdotool) {
+  REQUIRE_X11();
+  if (Shell("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool is not installed";
+  test::ScopedLogCapture log;
+  ASSERT_EQ(InputManager::Startup(), kOk);
+  Ref<Collector> collector(new Collector());
+  ASSERT_EQ(InputManager::RegisterInputHandler(collector.Get()), kOk);
+  const DisplayMode desktop = PrimaryDesktopMode();
+  SystemWindow* window = nullptr;
+  ASSERT_EQ(CreateSystemWindow(&window, String("Input"), 0, true, 32, 0, 0, desktop.width,
+                               desktop.height),
+            kOk);
+  ASSERT_NE(window, nullptr);
+  InputManager::ProcessInput();  // let the window appear
+
+  ASSERT_EQ(Shell("xdotool mousemove 640 480"), 0);
+  EXPECT_TRUE(PumpUntil(*collector, InputEvent{kInputMouse, kInputMove, 640, 480}));
+  ASSERT_EQ(Shell("xdotool key q"), 0);
+  EXPECT_TRUE(PumpUntil(*collector, InputEvent{kInputKeyboard, kInputPress, 26, 0}));
+  EXPECT_TRUE(PumpUntil(*collector, InputEvent{kInputKeyboard, kInputRelease, 26, 0}));
+  ASSERT_EQ(Shell("xdotool key shift"), 0);
+  EXPECT_TRUE(PumpUntil(*collector, InputEvent{kInputKeyboard, kInputPress, 100, 0}));
+  ASSERT_EQ(Shell("xdotool click 3"), 0);
+  EXPECT_TRUE(PumpUntil(*collector, InputEvent{kInputMouse, kInputPress, kMouseRight, 0}));
+  EXPECT_TRUE(PumpUntil(*collector, InputEvent{kInputMouse, kInputRelease, kMouseRight, 0}));
+
+  EXPECT_EQ(DestroySystemWindow(window), kOk);
+  EXPECT_EQ(InputManager::Shutdown(), kOk);
+}
+
+TEST(FrameLoop, AKeyFromXdotoolStopsTheSaver) {
+  REQUIRE_X11();
+  if (Shell("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool is not installed";
+  test::ScratchFolder scratch;
+  setenv("XDG_CONFIG_HOME", (scratch.path() + "/config").c_str(), 1);
+  test::ScopedLogCapture log;
+  Ref<test::RecordingSaver> saver(new test::RecordingSaver());
+  saver->SetCommandLine("klx-saver /s");
+  saver->SetRendererModuleName(String("TestRenderer"));
+  saver->SetShutdownPause(0);
+  test::TestRenderer::onPresent = [](test::TestRenderer& renderer) {
+    if (renderer.presents == 3) std::system("xdotool mousemove 100 100 key space");
+  };
+  ASSERT_EQ(saver->Initialize(), kOk);
+  const std::vector<SystemWindowInfo> windows = ListSystemWindows();
+  ASSERT_FALSE(windows.empty());
+  EXPECT_TRUE(windows[0].fullScreen);
+  EXPECT_EQ(saver->GetDisplayWidth(), windows[0].width);
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+  EXPECT_EQ(saver->Run(), kOk);
+  test::TestRenderer::onPresent = nullptr;
+  EXPECT_GE(test::TestRenderer::current->presents, 3);
+  EXPECT_TRUE(std::find(saver->events.begin(), saver->events.end(),
+                        InputEvent{kInputKeyboard, kInputPress, 97, 0}) != saver->events.end());
+  EXPECT_EQ(saver->Shutdown(), kOk);
+  EXPECT_TRUE(ListSystemWindows().empty());
+  unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(TwoDisplays, OneFullScreenWindowOnEachDisplay) {
+  REQUIRE_X11();
+  ASSERT_TRUE(AcquireVideo());
+  const std::vector<DisplayDevice> devices = ListDisplayDevices();
+  ReleaseVideo();
+  const char* expected = std::getenv("KLX_EXPECT_DISPLAYS");
+  if (devices.size() < 2) {
+    ASSERT_EQ(expected, nullptr) << "the X server was set up with two displays, SDL sees "
+                                 << devices.size();
+    GTEST_SKIP() << "one display only";
+  }
+  test::ScopedLogCapture log;
+  SystemWindow* window = nullptr;
+  ASSERT_EQ(CreateSystemWindow(&window, String("Twins"), 0, true, 32, 0, 0, devices[0].width,
+                               devices[0].height),
+            kOk);
+  ASSERT_NE(window, nullptr);
+  const std::vector<SystemWindowInfo> windows = ListSystemWindows();
+  ASSERT_EQ(windows.size(), devices.size());
+  for (size_t i = 0; i < windows.size(); ++i) {
+    EXPECT_EQ(windows[i].x, devices[i].x) << i;
+    EXPECT_EQ(windows[i].y, devices[i].y) << i;
+    EXPECT_EQ(windows[i].width, devices[i].width) << i;
+    EXPECT_TRUE(windows[i].fullScreen) << i;
+  }
+  EXPECT_EQ(DestroySystemWindow(window), kOk);  // the owned window goes with it
+  EXPECT_TRUE(ListSystemWindows().empty());
+}
+
+}  // namespace
+}  // namespace klx
