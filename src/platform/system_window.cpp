@@ -95,6 +95,19 @@ void PaintBlack(SDL_Window* window) {
   SDL_UpdateWindowSurface(window);
 }
 
+// On X11 the server itself fills the window black whenever it is exposed,
+// so the render window is black until its first frame, as under a black
+// class brush.
+void SetBlackBackground(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  Display* display = info.info.x11.display;
+  XSetWindowBackground(display, info.info.x11.window, BlackPixel(display, DefaultScreen(display)));
+  XClearWindow(display, info.info.x11.window);
+  XFlush(display);
+}
+
 SDL_Window* CreateTopLevel(const char* title, int x, int y, int width, int height, uint32_t flags,
                            bool renderWindow) {
   // The render window needs a GL-capable visual; where GL cannot be had the
@@ -104,6 +117,7 @@ SDL_Window* CreateTopLevel(const char* title, int x, int y, int width, int heigh
     window = SDL_CreateWindow(title, x, y, width, height, flags | SDL_WINDOW_OPENGL);
   }
   if (window == nullptr) window = SDL_CreateWindow(title, x, y, width, height, flags);
+  if (window != nullptr) SetBlackBackground(window);
   return window;
 }
 
