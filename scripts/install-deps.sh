@@ -12,6 +12,9 @@ packages=(
   # windows, input and displays (SDL2 over X11; Xlib for child windows);
   # iconv converts the resource texts to Windows-1251
   libsdl2-dev libx11-dev libc-bin
+  # OpenGL through libepoxy; Mesa's llvmpipe draws without a GPU (GLX under
+  # an X server, EGL with SDL's offscreen driver)
+  libepoxy-dev libgl1 libgl1-mesa-dri libegl1 libegl-mesa0
   # tests, benchmarks, fuzzing and the sanitizer build
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

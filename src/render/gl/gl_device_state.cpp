@@ -1,0 +1,333 @@
+// The device's state setters, state-block recording and replay, and the
+// render-target bindings.
+
+#include <algorithm>
+
+#include "render/gl/gl_device.h"
+
+namespace klx::d3d {
+
+namespace {
+uint64_t SerialOf(const GlObjectBase* object) { return object != nullptr ? object->GetSerial() : 0; }
+}  // namespace
+
+bool GlDevice::Record(RecordedSetting setting) {
+  if (!recording_) return false;
+  recordingBlock_->settings.push_back(std::move(setting));
+  return true;
+}
+
+void GlDevice::SetRenderState(RenderState state, uint32_t value) {
+  if (state >= kRenderStateCount) return;
+  if (Record({RecordedSetting::kRenderState, state, 0, value})) return;
+  state_.renderStates[state] = value;
+}
+
+uint32_t GlDevice::GetRenderState(RenderState state) const {
+  return state < kRenderStateCount ? state_.renderStates[state] : 0;
+}
+
+void GlDevice::SetTextureStageState(uint32_t stage, TextureStageState state, uint32_t value) {
+  if (stage >= kMaxStages || state >= kTextureStageStateCount) return;
+  if (Record({RecordedSetting::kStageState, stage, state, value})) return;
+  state_.stageStates[stage][state] = value;
+}
+
+uint32_t GlDevice::GetTextureStageState(uint32_t stage, TextureStageState state) const {
+  return stage < kMaxStages && state < kTextureStageStateCount ? state_.stageStates[stage][state] : 0;
+}
+
+void GlDevice::SetSamplerState(uint32_t sampler, SamplerState state, uint32_t value) {
+  if (sampler >= kMaxStages || state >= kSamplerStateCount) return;
+  if (Record({RecordedSetting::kSamplerState, sampler, state, value})) return;
+  state_.samplerStates[sampler][state] = value;
+}
+
+uint32_t GlDevice::GetSamplerState(uint32_t sampler, SamplerState state) const {
+  return sampler < kMaxStages && state < kSamplerStateCount ? state_.samplerStates[sampler][state] : 0;
+}
+
+void GlDevice::SetTransform(uint32_t state, const Matrix& matrix) {
+  RecordedSetting setting{RecordedSetting::kTransform, state};
+  setting.payload = matrix;
+  if (Record(std::move(setting))) return;
+  if (state == kTsWorld) {
+    state_.world = matrix;
+  } else if (state == kTsView) {
+    state_.view = matrix;
+  } else if (state == kTsProjection) {
+    state_.projection = matrix;
+  } else if (state >= kTsTexture0 && state < kTsTexture0 + kMaxStages) {
+    state_.textureTransforms[state - kTsTexture0] = matrix;
+  }
+}
+
+void GlDevice::SetLight(uint32_t index, const Light& light) {
+  if (index >= kMaxLights) return;
+  RecordedSetting setting{RecordedSetting::kLight, index};
+  setting.payload = light;
+  if (Record(std::move(setting))) return;
+  state_.lights[index] = light;
+}
+
+void GlDevice::LightEnable(uint32_t index, bool enable) {
+  if (index >= kMaxLights) return;
+  if (Record({RecordedSetting::kLightEnable, index, 0, enable ? 1u : 0u})) return;
+  state_.lightEnabled[index] = enable;
+}
+
+void GlDevice::SetMaterial(const Material& material) {
+  RecordedSetting setting{RecordedSetting::kMaterial};
+  setting.payload = material;
+  if (Record(std::move(setting))) return;
+  state_.material = material;
+}
+
+void GlDevice::SetTexture(uint32_t stage, BaseTexture* texture) {
+  if (stage >= kMaxStages) return;
+  auto* gl = dynamic_cast<GlTexture*>(texture);
+  RecordedSetting setting{RecordedSetting::kTexture, stage};
+  setting.serial = SerialOf(gl);
+  if (Record(std::move(setting))) return;
+  state_.textures[stage] = gl;
+}
+
+void GlDevice::SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset, uint32_t stride) {
+  if (stream >= kMaxStreams) return;
+  auto* gl = dynamic_cast<GlVertexBuffer*>(buffer);
+  RecordedSetting setting{RecordedSetting::kStream, stream, 0, offset, stride};
+  setting.serial = SerialOf(gl);
+  if (Record(std::move(setting))) return;
+  state_.streams[stream] = StreamBinding{gl, offset, stride};
+}
+
+void GlDevice::SetIndices(IndexBuffer* buffer) {
+  auto* gl = dynamic_cast<GlIndexBuffer*>(buffer);
+  RecordedSetting setting{RecordedSetting::kIndices};
+  setting.serial = SerialOf(gl);
+  if (Record(std::move(setting))) return;
+  state_.indices = gl;
+}
+
+void GlDevice::SetVertexDeclaration(VertexDeclaration* declaration) {
+  auto* gl = dynamic_cast<GlVertexDeclaration*>(declaration);
+  RecordedSetting setting{RecordedSetting::kDeclaration};
+  setting.serial = SerialOf(gl);
+  if (Record(std::move(setting))) return;
+  state_.declaration = gl;
+}
+
+void GlDevice::SetVertexShader(Shader* shader) {
+  auto* gl = dynamic_cast<GlObjectBase*>(shader);
+  RecordedSetting setting{RecordedSetting::kVertexShader};
+  setting.serial = SerialOf(gl);
+  if (Record(std::move(setting))) return;
+  state_.vertexShader = shader;
+}
+
+void GlDevice::SetPixelShader(Shader* shader) {
+  auto* gl = dynamic_cast<GlObjectBase*>(shader);
+  RecordedSetting setting{RecordedSetting::kPixelShader};
+  setting.serial = SerialOf(gl);
+  if (Record(std::move(setting))) return;
+  state_.pixelShader = shader;
+}
+
+void GlDevice::SetVertexShaderConstants(uint32_t start, const float* data, uint32_t count) {
+  if (data == nullptr || start >= kVertexConstantCount) return;
+  count = std::min(count, kVertexConstantCount - start);
+  RecordedSetting setting{RecordedSetting::kVertexConstants, start, count};
+  setting.payload = std::vector<float>(data, data + count * 4);
+  if (Record(std::move(setting))) return;
+  std::copy(data, data + count * 4, state_.vertexConstants.begin() + start * 4);
+}
+
+void GlDevice::SetPixelShaderConstants(uint32_t start, const float* data, uint32_t count) {
+  if (data == nullptr || start >= kPixelConstantCount) return;
+  count = std::min(count, kPixelConstantCount - start);
+  RecordedSetting setting{RecordedSetting::kPixelConstants, start, count};
+  setting.payload = std::vector<float>(data, data + count * 4);
+  if (Record(std::move(setting))) return;
+  std::copy(data, data + count * 4, state_.pixelConstants.begin() + start * 4);
+}
+
+void GlDevice::SetViewport(const Viewport& viewport) {
+  RecordedSetting setting{RecordedSetting::kViewport};
+  setting.payload = viewport;
+  if (Record(std::move(setting))) return;
+  state_.viewport = viewport;
+}
+
+// ---------------------------------------------------------------------------
+// State blocks
+
+void GlDevice::BeginStateBlock() {
+  recordingBlock_ = std::make_unique<GlStateBlock>(this);
+  recording_ = true;
+}
+
+std::unique_ptr<StateBlock> GlDevice::EndStateBlock() {
+  recording_ = false;
+  return std::move(recordingBlock_);
+}
+
+void GlDevice::ApplyStateBlock(const StateBlock& block) {
+  const auto* recorded = dynamic_cast<const GlStateBlock*>(&block);
+  if (recorded == nullptr) return;
+  for (const RecordedSetting& setting : recorded->settings) ApplySetting(setting);
+}
+
+void GlDevice::ApplySetting(const RecordedSetting& setting) {
+  // Objects come back by serial number: one deleted since binds nothing.
+  GlObjectBase* object = setting.serial != 0 ? FindObject(setting.serial) : nullptr;
+  switch (setting.kind) {
+    case RecordedSetting::kRenderState:
+      SetRenderState(static_cast<RenderState>(setting.index), setting.value);
+      break;
+    case RecordedSetting::kStageState:
+      SetTextureStageState(setting.index, static_cast<TextureStageState>(setting.subIndex), setting.value);
+      break;
+    case RecordedSetting::kSamplerState:
+      SetSamplerState(setting.index, static_cast<SamplerState>(setting.subIndex), setting.value);
+      break;
+    case RecordedSetting::kTransform:
+      SetTransform(setting.index, std::get<Matrix>(setting.payload));
+      break;
+    case RecordedSetting::kLight:
+      SetLight(setting.index, std::get<Light>(setting.payload));
+      break;
+    case RecordedSetting::kLightEnable:
+      LightEnable(setting.index, setting.value != 0);
+      break;
+    case RecordedSetting::kMaterial:
+      SetMaterial(std::get<Material>(setting.payload));
+      break;
+    case RecordedSetting::kTexture:
+      SetTexture(setting.index, dynamic_cast<GlTexture*>(object));
+      break;
+    case RecordedSetting::kStream:
+      SetStreamSource(setting.index, dynamic_cast<GlVertexBuffer*>(object), setting.value, setting.extra);
+      break;
+    case RecordedSetting::kIndices:
+      SetIndices(dynamic_cast<GlIndexBuffer*>(object));
+      break;
+    case RecordedSetting::kDeclaration:
+      SetVertexDeclaration(dynamic_cast<GlVertexDeclaration*>(object));
+      break;
+    case RecordedSetting::kVertexShader:
+      SetVertexShader(dynamic_cast<Shader*>(object));
+      break;
+    case RecordedSetting::kPixelShader:
+      SetPixelShader(dynamic_cast<Shader*>(object));
+      break;
+    case RecordedSetting::kVertexConstants: {
+      const auto& data = std::get<std::vector<float>>(setting.payload);
+      SetVertexShaderConstants(setting.index, data.data(), setting.subIndex);
+      break;
+    }
+    case RecordedSetting::kPixelConstants: {
+      const auto& data = std::get<std::vector<float>>(setting.payload);
+      SetPixelShaderConstants(setting.index, data.data(), setting.subIndex);
+      break;
+    }
+    case RecordedSetting::kViewport:
+      SetViewport(std::get<Viewport>(setting.payload));
+      break;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Render targets
+
+void GlDevice::BindFramebuffer() {
+  const bool backColor = colorTarget_ == nullptr;
+  const bool backDepth = depthSurface_ == nullptr && depthTexture_ == nullptr;
+  if (backColor && backDepth) {
+    glBindFramebuffer(GL_FRAMEBUFFER, backFramebuffer_);
+    glDrawBuffer(GL_COLOR_ATTACHMENT0);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+    return;
+  }
+  glBindFramebuffer(GL_FRAMEBUFFER, targetFramebuffer_);
+  // Colour: a texture (or cube face), or the back buffer when its size
+  // agrees with the depth buffer's.
+  uint32_t depthWidth = backWidth_, depthHeight = backHeight_;
+  if (depthTexture_ != nullptr) {
+    depthWidth = depthTexture_->GetWidth();
+    depthHeight = depthTexture_->GetHeight();
+  } else if (depthSurface_ != nullptr) {
+    depthWidth = depthSurface_->GetWidth();
+    depthHeight = depthSurface_->GetHeight();
+  }
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, 0);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
+  bool hasColor = true;
+  if (colorTarget_ != nullptr) {
+    const GLenum image = colorTarget_->GetKind() == kTextureCube
+                             ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + colorTargetFace_
+                             : GL_TEXTURE_2D;
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, image, colorTarget_->GetName(), 0);
+  } else if (depthWidth == backWidth_ && depthHeight == backHeight_ && resolveFramebuffer_ == 0) {
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, backColor_);
+  } else {
+    hasColor = false;
+  }
+  glDrawBuffer(hasColor ? GL_COLOR_ATTACHMENT0 : GL_NONE);
+  glReadBuffer(hasColor ? GL_COLOR_ATTACHMENT0 : GL_NONE);
+  // Depth: a depth texture, a surface of its own, or the back buffer's.
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_TEXTURE_2D, 0, 0);
+  if (depthTexture_ != nullptr) {
+    const bool stencil = depthTexture_->GetFormat() == kFmtD24S8;
+    glFramebufferTexture2D(GL_FRAMEBUFFER, stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
+                           GL_TEXTURE_2D, depthTexture_->GetName(), 0);
+  } else if (depthSurface_ != nullptr) {
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER,
+                              depthSurface_->HasStencil() ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
+                              GL_RENDERBUFFER, depthSurface_->GetName());
+  } else if (backDepth_ != 0 && resolveFramebuffer_ == 0) {
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER,
+                              settings_.depthStencilFormat == kFmtD24S8 ? GL_DEPTH_STENCIL_ATTACHMENT
+                                                                        : GL_DEPTH_ATTACHMENT,
+                              GL_RENDERBUFFER, backDepth_);
+  }
+}
+
+bool GlDevice::SetRenderTarget(BaseTexture* target, uint32_t face) {
+  GlTexture* texture = nullptr;
+  if (target != nullptr) {
+    texture = dynamic_cast<GlTexture*>(target);
+    if (texture == nullptr || (texture->GetUsage() & kUsageRenderTarget) == 0) return false;
+    if (texture->GetKind() == kTextureCube ? face > 5 : face != 0) return false;
+  }
+  colorTarget_ = texture;
+  colorTargetFace_ = face;
+  targetWidth_ = texture != nullptr ? texture->GetWidth() : backWidth_;
+  targetHeight_ = texture != nullptr ? texture->GetHeight() : backHeight_;
+  BindFramebuffer();
+  // As in Direct3D, a new render target gets a viewport over all of it.
+  state_.viewport = Viewport{0, 0, targetWidth_, targetHeight_, 0.0f, 1.0f};
+  return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+}
+
+bool GlDevice::SetDepthStencil(DepthStencilSurface* surface) {
+  depthSurface_ = dynamic_cast<GlDepthStencilSurface*>(surface);
+  depthTexture_ = nullptr;
+  BindFramebuffer();
+  return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+}
+
+bool GlDevice::SetDepthStencilTexture(BaseTexture* depthTexture) {
+  auto* texture = dynamic_cast<GlTexture*>(depthTexture);
+  if (depthTexture != nullptr &&
+      (texture == nullptr || (texture->GetUsage() & kUsageDepthStencil) == 0 ||
+       texture->GetKind() != kTexture2D)) {
+    return false;
+  }
+  depthTexture_ = texture;
+  depthSurface_ = nullptr;
+  BindFramebuffer();
+  return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+}
+
+}  // namespace klx::d3d
