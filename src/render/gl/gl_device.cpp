@@ -64,6 +64,7 @@ GlDevice::~GlDevice() {
     for (int i = 0; i < 256; ++i) ramp[i] = static_cast<uint16_t>(i * 257);
     SDL_SetWindowGammaRamp(window_, ramp, ramp, ramp);
   }
+  programs_.Clear();
   glDeleteSamplers(static_cast<GLsizei>(kMaxStages), samplers_);
   glDeleteTextures(1, &whiteTexture_);
   glDeleteFramebuffers(1, &backFramebuffer_);
@@ -158,8 +159,8 @@ bool GlDevice::Initialize(std::string* error) {
   caps_.depthTextures = true;
   caps_.autoGenerateMipMaps = true;
   caps_.maxVertexIndex = 0xFFFFFF;
-  caps_.vertexShaderVersion = 0;  // shaders come with the assembler
-  caps_.pixelShaderVersion = 0;
+  caps_.vertexShaderVersion = 0x0200;
+  caps_.pixelShaderVersion = 0x0200;
   {
     // Float render targets: a 1x1 half-float texture must make a complete
     // framebuffer.
@@ -273,7 +274,8 @@ uint64_t GlDevice::RegisterObject(GlObjectBase* object) {
 
 void GlDevice::ForgetObject(GlObjectBase* object) {
   auto found = serials_.find(object);
-  if (found != serials_.end()) {
+  const bool known = found != serials_.end();
+  if (known) {
     objects_.erase(found->second);
     serials_.erase(found);
   }
@@ -296,6 +298,11 @@ void GlDevice::ForgetObject(GlObjectBase* object) {
   }
   if (depthTexture_ != nullptr && static_cast<GlObjectBase*>(depthTexture_) == object) depthTexture_ = nullptr;
   if (depthSurface_ != nullptr && static_cast<GlObjectBase*>(depthSurface_) == object) depthSurface_ = nullptr;
+  const bool vertexShader = state_.vertexShader != nullptr && static_cast<GlObjectBase*>(state_.vertexShader) == object;
+  const bool pixelShader = state_.pixelShader != nullptr && static_cast<GlObjectBase*>(state_.pixelShader) == object;
+  if (vertexShader) state_.vertexShader = nullptr;
+  if (pixelShader) state_.pixelShader = nullptr;
+  if (known) programs_.Forget(object->GetSerial());  // programs linked with a shader go with it
 }
 
 GlObjectBase* GlDevice::FindObject(uint64_t serial) const {

@@ -19,6 +19,7 @@
 
 #include "render/gl/device.h"
 #include "render/gl/gl_objects.h"
+#include "render/gl/gl_shaders.h"
 
 namespace klx::d3d {
 
@@ -56,8 +57,6 @@ class GlStateBlock final : public StateBlock, public GlObjectBase {
   size_t GetSettingCount() const override { return settings.size(); }
   std::vector<RecordedSetting> settings;
 };
-
-class GlShaderProgramCache;
 
 class GlDevice final : public Device {
  public:
@@ -154,13 +153,17 @@ class GlDevice final : public Device {
     std::array<StreamBinding, kMaxStreams> streams{};
     GlIndexBuffer* indices = nullptr;
     GlVertexDeclaration* declaration = nullptr;
-    Shader* vertexShader = nullptr;
-    Shader* pixelShader = nullptr;
+    GlShader* vertexShader = nullptr;
+    GlShader* pixelShader = nullptr;
     std::vector<float> vertexConstants = std::vector<float>(kVertexConstantCount * 4, 0.0f);
     std::vector<float> pixelConstants = std::vector<float>(kPixelConstantCount * 4, 0.0f);
     Viewport viewport;
   };
   const State& GetState() const { return state_; }
+  // The compiler's or linker's message for the last program that failed
+  // (the draw then ran GL's fixed function); empty when none did.
+  const std::string& GetLastProgramError() const { return lastProgramError_; }
+  size_t GetProgramCount() const { return programs_.GetCount(); }
 
  private:
   void SetDefaultStates();
@@ -177,6 +180,10 @@ class GlDevice final : public Device {
   void DrawArraysOrElements(PrimitiveType type, uint32_t primitiveCount, bool indexed,
                             int32_t baseVertex, uint32_t start);
   void LoadProjection();
+  // Links (or finds) the program for the bound shaders and sets its
+  // uniforms; null when no shader is bound or the pair cannot link.
+  const GlLinkedProgram* UseShaders();
+  void BindShaderAttributes();
 
   SDL_Window* window_;
   SDL_GLContext context_;
@@ -210,11 +217,14 @@ class GlDevice final : public Device {
   uint32_t lostFrames_ = 0;
   bool gammaChanged_ = false;
 
+  GlProgramCache programs_;
+  const GlLinkedProgram* program_ = nullptr;  // of the draw being prepared
+  std::string lastProgramError_;
+
   uint64_t nextSerial_ = 1;
   std::unordered_map<uint64_t, GlObjectBase*> objects_;
   std::unordered_map<const GlObjectBase*, uint64_t> serials_;
 
-  friend class GlShaderProgramCache;
 };
 
 }  // namespace klx::d3d

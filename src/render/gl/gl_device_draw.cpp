@@ -6,6 +6,8 @@
 
 #include "render/gl/gl_device.h"
 #include "render/gl/gl_translate.h"
+#include "render/gl/shader_glsl.h"
+#include "render/gl/shader_program.h"
 
 namespace klx::d3d {
 namespace {
@@ -156,9 +158,95 @@ bool GlDevice::ReadPixels(uint32_t x, uint32_t y, uint32_t width, uint32_t heigh
   return glGetError() == GL_NO_ERROR;
 }
 
-std::unique_ptr<Shader> GlDevice::CreateShader(ShaderKind, const std::string&, std::string* error) {
-  if (error != nullptr) *error = "shader assembly is not available in this build";
-  return nullptr;
+std::unique_ptr<Shader> GlDevice::CreateShader(ShaderKind kind, const std::string& text, std::string* error) {
+  std::string ignored;
+  if (error == nullptr) error = &ignored;
+  ShaderProgram program;
+  if (!ParseShaderAssembly(text, &program, error)) return nullptr;
+  if (program.pixel != (kind == kPixelShader)) {
+    *error = kind == kPixelShader ? "a vertex shader given as a pixel shader" : "a pixel shader given as a vertex shader";
+    return nullptr;
+  }
+  return std::make_unique<GlShader>(this, std::move(program));
+}
+
+const GlLinkedProgram* GlDevice::UseShaders() {
+  GlShader* vertex = state_.vertexShader;
+  GlShader* pixel = state_.pixelShader;
+  if (vertex == nullptr && pixel == nullptr) {
+    glUseProgram(0);
+    return nullptr;
+  }
+  // What each unit samples decides the sampler types of ps 1.x (and the
+  // comparison of depth textures for both versions).
+  GlslOptions options;
+  for (uint32_t unit = 0; unit < kMaxStages; ++unit) {
+    const GlTexture* texture = state_.textures[unit];
+    if (texture == nullptr) continue;
+    options.samplers[unit] = texture->GetKind() == kTextureCube     ? SamplerKind::kCube
+                             : texture->GetKind() == kTextureVolume ? SamplerKind::kVolume
+                                                                    : SamplerKind::k2D;
+    if ((texture->GetUsage() & kUsageDepthStencil) != 0) options.shadowSamplers |= 1u << unit;
+  }
+  std::string error;
+  const GlLinkedProgram* linked = programs_.Get(vertex, pixel, options, &error);
+  if (linked == nullptr) {
+    if (!error.empty()) lastProgramError_ = error;
+    glUseProgram(0);
+    return nullptr;
+  }
+  glUseProgram(linked->name);
+  const auto& rs = state_.renderStates;
+  if (vertex != nullptr) {
+    glUniform4fv(linked->vertexConstants, static_cast<GLsizei>(kVertexConstantCount), state_.vertexConstants.data());
+    glUniform4f(linked->posFixup, 1.0f / static_cast<float>(targetWidth_), 1.0f / static_cast<float>(targetHeight_),
+                0.0f, 0.0f);
+    glUniform1f(linked->fogFromDepth, rs[kRsFogTableMode] != kFogNone ? 1.0f : 0.0f);
+  }
+  if (pixel != nullptr) {
+    glUniform4fv(linked->pixelConstants, static_cast<GLsizei>(kPixelConstantCount), state_.pixelConstants.data());
+    for (uint32_t i = 0; i < kMaxSamplers; ++i) {
+      if (linked->samplers[i] >= 0) glUniform1i(linked->samplers[i], static_cast<GLint>(i));
+    }
+    // Fog after the pixel shader: the table mode by depth, else the vertex
+    // mode, where a vertex shader's oFog is the factor itself.
+    float fog[4] = {BitsFloat(rs[kRsFogStart]), BitsFloat(rs[kRsFogEnd]), BitsFloat(rs[kRsFogDensity]), 0.0f};
+    const uint32_t mode = rs[kRsFogTableMode] != kFogNone ? rs[kRsFogTableMode] : rs[kRsFogVertexMode];
+    if (rs[kRsFogEnable] != 0) {
+      if (rs[kRsFogTableMode] == kFogNone && vertex != nullptr) {
+        fog[0] = 0.0f;
+        fog[1] = 1.0f;
+        fog[3] = 3.0f;
+      } else {
+        fog[3] = mode == kFogExp ? 1.0f : mode == kFogExp2 ? 2.0f : mode == kFogLinear ? 3.0f : 0.0f;
+      }
+    }
+    glUniform4fv(linked->fog, 1, fog);
+    float color[4];
+    ColorFromArgb(rs[kRsFogColor], color);
+    glUniform4fv(linked->fogColor, 1, color);
+  }
+  Enable(GL_VERTEX_PROGRAM_POINT_SIZE, linked->pointSize);
+  return linked;
+}
+
+void GlDevice::BindShaderAttributes() {
+  for (GLuint location = 0; location < 16; ++location) glDisableVertexAttribArray(location);
+  for (const VertexElement& element : state_.declaration->GetElements()) {
+    const int location = ShaderAttributeLocation(element.usage, element.usageIndex);
+    const StreamBinding& stream = state_.streams[element.stream];
+    if (location < 0 || stream.buffer == nullptr) continue;
+    GLint size = 0;
+    GLenum type = GL_FLOAT;
+    bool normalized = false;
+    ElementFormat(element.type, &size, &type, &normalized);
+    glBindBuffer(GL_ARRAY_BUFFER, stream.buffer->GetName());
+    glVertexAttribPointer(static_cast<GLuint>(location), size, type, normalized ? GL_TRUE : GL_FALSE,
+                          static_cast<GLsizei>(stream.stride),
+                          reinterpret_cast<const void*>(static_cast<uintptr_t>(stream.offset + element.offset)));
+    glEnableVertexAttribArray(static_cast<GLuint>(location));
+  }
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -200,7 +288,23 @@ bool GlDevice::PrepareDraw() {
   ApplyFixedFunction();
   ApplyTextureStages();
   ApplySamplers();
-  BindVertexArrays();
+  program_ = UseShaders();
+  if (program_ != nullptr && state_.vertexShader != nullptr) {
+    // Shader inputs come as generic attributes; the fixed arrays stay off.
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_SECONDARY_COLOR_ARRAY);
+    for (uint32_t unit = 0; unit < kMaxStages; ++unit) {
+      glClientActiveTexture(GL_TEXTURE0 + unit);
+      glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    }
+    glClientActiveTexture(GL_TEXTURE0);
+    BindShaderAttributes();
+  } else {
+    for (GLuint location = 0; location < 16; ++location) glDisableVertexAttribArray(location);
+    BindVertexArrays();
+  }
   return true;
 }
 
@@ -405,6 +509,13 @@ void GlDevice::ApplyFixedFunction() {
     glFogf(GL_FOG_END, BitsFloat(rs[kRsFogEnd]));
     glFogf(GL_FOG_DENSITY, BitsFloat(rs[kRsFogDensity]));
     glFogi(GL_FOG_COORD_SRC, GL_FRAGMENT_DEPTH);
+    if (state_.vertexShader != nullptr && rs[kRsFogTableMode] == kFogNone) {
+      // A vertex shader's oFog is the fog factor: it arrives as 1 - oFog
+      // and a linear ramp over 0..1 gives it back.
+      glFogi(GL_FOG_MODE, GL_LINEAR);
+      glFogf(GL_FOG_START, 0.0f);
+      glFogf(GL_FOG_END, 1.0f);
+    }
   }
   // Specular is added after the texture stages only when enabled.
   Enable(GL_COLOR_SUM, lighting && rs[kRsSpecularEnable] != 0);

@@ -118,19 +118,21 @@ void GlDevice::SetVertexDeclaration(VertexDeclaration* declaration) {
 }
 
 void GlDevice::SetVertexShader(Shader* shader) {
-  auto* gl = dynamic_cast<GlObjectBase*>(shader);
+  auto* gl = dynamic_cast<GlShader*>(shader);
+  if (gl != nullptr && gl->GetKind() != kVertexShader) gl = nullptr;
   RecordedSetting setting{RecordedSetting::kVertexShader};
   setting.serial = SerialOf(gl);
   if (Record(std::move(setting))) return;
-  state_.vertexShader = shader;
+  state_.vertexShader = gl;
 }
 
 void GlDevice::SetPixelShader(Shader* shader) {
-  auto* gl = dynamic_cast<GlObjectBase*>(shader);
+  auto* gl = dynamic_cast<GlShader*>(shader);
+  if (gl != nullptr && gl->GetKind() != kPixelShader) gl = nullptr;
   RecordedSetting setting{RecordedSetting::kPixelShader};
   setting.serial = SerialOf(gl);
   if (Record(std::move(setting))) return;
-  state_.pixelShader = shader;
+  state_.pixelShader = gl;
 }
 
 void GlDevice::SetVertexShaderConstants(uint32_t start, const float* data, uint32_t count) {
@@ -215,10 +217,10 @@ void GlDevice::ApplySetting(const RecordedSetting& setting) {
       SetVertexDeclaration(dynamic_cast<GlVertexDeclaration*>(object));
       break;
     case RecordedSetting::kVertexShader:
-      SetVertexShader(dynamic_cast<Shader*>(object));
+      SetVertexShader(dynamic_cast<GlShader*>(object));
       break;
     case RecordedSetting::kPixelShader:
-      SetPixelShader(dynamic_cast<Shader*>(object));
+      SetPixelShader(dynamic_cast<GlShader*>(object));
       break;
     case RecordedSetting::kVertexConstants: {
       const auto& data = std::get<std::vector<float>>(setting.payload);

@@ -227,6 +227,17 @@ void GlDevice::ApplyTextureStages() {
     factor[2] = static_cast<float>(argb & 0xFF) / 255.0f;
     factor[3] = static_cast<float>((argb >> 24) & 0xFF) / 255.0f;
   }
+  if (state_.pixelShader != nullptr) {
+    // A pixel shader samples every unit that has a texture; the stage
+    // operations do not apply.
+    for (uint32_t unit = 0; unit < kMaxStages; ++unit) {
+      glActiveTexture(GL_TEXTURE0 + unit);
+      GlTexture* texture = state_.textures[unit];
+      glBindTexture(TargetOf(texture), texture != nullptr ? texture->GetName() : whiteTexture_);
+    }
+    glActiveTexture(GL_TEXTURE0);
+    return;
+  }
   bool active = true;  // stages run up to the first disabled colour operation
   for (uint32_t unit = 0; unit < kMaxStages; ++unit) {
     const auto& ts = state_.stageStates[unit];

@@ -1,0 +1,61 @@
+#pragma once
+// Shaders on the device: a parsed Direct3D shader per object, and GL
+// programs linked on demand for each pairing of vertex shader, pixel shader
+// and the kinds of textures the pixel shader samples, kept until one of
+// them goes.
+
+#include <epoxy/gl.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <tuple>
+
+#include "render/gl/device.h"
+#include "render/gl/gl_objects.h"
+#include "render/gl/shader_glsl.h"
+#include "render/gl/shader_program.h"
+
+namespace klx::d3d {
+
+class GlShader final : public Shader, public GlObjectBase {
+ public:
+  GlShader(GlDevice* device, ShaderProgram program) : GlObjectBase(device), program_(std::move(program)) {}
+  ShaderKind GetKind() const override { return program_.pixel ? kPixelShader : kVertexShader; }
+  const ShaderProgram& GetProgram() const { return program_; }
+
+ private:
+  ShaderProgram program_;
+};
+
+// A linked program and where its uniforms are.
+struct GlLinkedProgram {
+  GLuint name = 0;
+  GLint vertexConstants = -1;
+  GLint pixelConstants = -1;
+  GLint posFixup = -1;
+  GLint fogFromDepth = -1;
+  GLint fogColor = -1;
+  GLint fog = -1;
+  GLint samplers[kMaxSamplers] = {};
+  bool pointSize = false;
+};
+
+class GlProgramCache {
+ public:
+  ~GlProgramCache();
+  // The program for the pair (either may be null: GL's fixed function runs
+  // that stage); null with the compiler's or linker's message on failure.
+  const GlLinkedProgram* Get(const GlShader* vertex, const GlShader* pixel, const GlslOptions& options,
+                             std::string* error);
+  // Drops every program that uses the shader.
+  void Forget(uint64_t shaderSerial);
+  size_t GetCount() const { return programs_.size(); }
+  void Clear();
+
+ private:
+  using Key = std::tuple<uint64_t, uint64_t, std::string>;
+  std::map<Key, GlLinkedProgram> programs_;
+};
+
+}  // namespace klx::d3d
