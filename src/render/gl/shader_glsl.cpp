@@ -249,7 +249,10 @@ class Generator {
         value = "vec4(clamp(gl_TexCoord[" + std::to_string(in.destination.index) + "].xyz, 0.0, 1.0), 1.0)";
         break;
       case Opcode::kTexKill: {
-        const std::string a = Source(s[0]);
+        // ps 1.x tests the stage's texture coordinates, whatever t# holds.
+        const std::string a = ps1_ && s[0].file == RegisterFile::kTexture
+                                  ? "gl_TexCoord[" + std::to_string(s[0].index) + "]"
+                                  : Source(s[0]);
         out << "  if (any(lessThan(" << (ps1_ ? "(" + a + ").xyz, vec3(0.0)" : a + ", vec4(0.0)")
             << "))) discard;\n";
         return;
