@@ -434,6 +434,97 @@ TEST_F(DeviceTextures, DepthTexturesCompareAgainstTheReference) {
   }
 }
 
+class DeviceTextureCoordinates : public DeviceTextures {
+ protected:
+  // Red, green / blue, white.
+  void BindQuadTexture() {
+    const uint8_t texels[16] = {0, 0, 255, 255, 0, 255, 0, 255, 255, 0, 0, 255, 255, 255, 255, 255};
+    texture_ = device_->CreateTexture(2, 2, 1, d3d::kUsageNone, d3d::kFmtA8R8G8B8);
+    ASSERT_TRUE(texture_->WriteLevel(0, 0, texels, 8, 0));
+    device_->SetTexture(0, texture_.get());
+  }
+  std::unique_ptr<d3d::BaseTexture> texture_;
+};
+
+TEST_F(DeviceTextureCoordinates, PointSpritesCountFromTheTopLeft) {
+  TextureStates();
+  BindQuadTexture();
+  device_->SetRenderState(d3d::kRsPointSpriteEnable, 1);
+  device_->SetRenderState(d3d::kRsPointSize, d3d::FloatBits(8.0f));
+  device_->Clear(d3d::kClearTarget, kBlack, 1.0f, 0);
+  const test::TestVertex point{GlDeviceTest::ClipX(20), GlDeviceTest::ClipY(20), 0.5f, 0, 0, -1, kWhite, 0, 0};
+  Draw(d3d::kPtPointList, {point}, 1);
+  EXPECT_EQ(Pixel(17, 17), (Rgba{255, 0, 0, 255}));
+  EXPECT_EQ(Pixel(22, 17), (Rgba{0, 255, 0, 255}));
+  EXPECT_EQ(Pixel(17, 22), (Rgba{0, 0, 255, 255}));
+  EXPECT_EQ(Pixel(16, 16).r, 255);  // the sprite covers 16..23
+  EXPECT_EQ(Pixel(24, 20), (Rgba{0, 0, 0, 255}));
+  EXPECT_EQ(Pixel(15, 20), (Rgba{0, 0, 0, 255}));
+}
+
+TEST_F(DeviceTextureCoordinates, GeneratedCoordinatesThroughATextureTransform) {
+  TextureStates();
+  BindQuadTexture();
+  // u = x / 2 + 1/2, v = -y / 2 + 1/2 of the camera-space position.
+  d3d::Matrix transform;
+  transform.m[0][0] = 0.5f;
+  transform.m[1][1] = -0.5f;
+  transform.m[3][0] = 0.5f;
+  transform.m[3][1] = 0.5f;
+  device_->SetTransform(d3d::kTsTexture0, transform);
+  device_->SetTextureStageState(0, d3d::kTssTexCoordIndex, d3d::kTciCameraSpacePosition);
+  device_->SetTextureStageState(0, d3d::kTssTextureTransformFlags, d3d::kTtffCount2);
+  device_->Clear(d3d::kClearTarget, kBlack, 1.0f, 0);
+  Draw(d3d::kPtTriangleList, Quad(0, 0, 64, 64, 0.5f, kWhite), 2);
+  EXPECT_EQ(Pixel(8, 8), (Rgba{255, 0, 0, 255}));
+  EXPECT_EQ(Pixel(56, 8), (Rgba{0, 255, 0, 255}));
+  EXPECT_EQ(Pixel(8, 56), (Rgba{0, 0, 255, 255}));
+  // The same transform on the vertex's own 2D coordinates: the third row
+  // is the translation of a two-component input.
+  device_->SetTextureStageState(0, d3d::kTssTexCoordIndex, 0);
+  d3d::Matrix shift;
+  shift.m[2][0] = 0.5f;  // u + 1/2
+  device_->SetTransform(d3d::kTsTexture0, shift);
+  device_->Clear(d3d::kClearTarget, kBlack, 1.0f, 0);
+  Draw(d3d::kPtTriangleList, Quad(0, 0, 64, 64, 0.5f, kWhite, 0, 0, 0.5f, 0.5f), 2);
+  EXPECT_EQ(Pixel(8, 8), (Rgba{0, 255, 0, 255}));
+}
+
+TEST_F(DeviceTextureCoordinates, VolumeTexturesBySlice) {
+  TextureStates();
+  // 2x2x2: the first slice red, the second green (B, G, R, A).
+  std::vector<uint8_t> texels;
+  for (int slice = 0; slice < 2; ++slice) {
+    for (int i = 0; i < 4; ++i) {
+      const uint8_t bgra[4] = {0, static_cast<uint8_t>(slice == 1 ? 255 : 0), static_cast<uint8_t>(slice == 0 ? 255 : 0), 255};
+      texels.insert(texels.end(), bgra, bgra + 4);
+    }
+  }
+  auto volume = device_->CreateVolumeTexture(2, 2, 2, 0, d3d::kFmtA8R8G8B8);
+  ASSERT_NE(volume, nullptr);
+  EXPECT_EQ(volume->GetLevelCount(), 2u);
+  ASSERT_TRUE(volume->WriteLevel(0, 0, texels.data(), 8, 16));
+  ASSERT_TRUE(volume->GenerateMipChain());
+  device_->SetTexture(0, volume.get());
+  auto declaration = device_->CreateVertexDeclaration({
+      {0, 0, d3d::kDeclFloat3, d3d::kUsagePosition, 0},
+      {0, 12, d3d::kDeclFloat3, d3d::kUsageTexCoord, 0},
+  });
+  device_->SetVertexDeclaration(declaration.get());
+  for (float w : {0.25f, 0.75f}) {
+    const float v[] = {-1, 1, 0.5f, 0, 0, w, 1, 1, 0.5f, 1, 0, w, 1, -1, 0.5f, 1, 1, w,
+                       -1, 1, 0.5f, 0, 0, w, 1, -1, 0.5f, 1, 1, w, -1, -1, 0.5f, 0, 1, w};
+    auto buffer = device_->CreateVertexBuffer(sizeof v);
+    buffer->Write(0, v, sizeof v);
+    device_->SetStreamSource(0, buffer.get(), 0, 24);
+    device_->Clear(d3d::kClearTarget, kBlack, 1.0f, 0);
+    device_->DrawPrimitive(d3d::kPtTriangleList, 0, 2);
+    EXPECT_EQ(Pixel(32, 32), (w < 0.5f ? Rgba{255, 0, 0, 255} : Rgba{0, 255, 0, 255})) << w;
+  }
+  // The whole chain was filtered: the 1x1x1 level is the mean.
+  EXPECT_EQ(device_->CreateVolumeTexture(0, 2, 2, 1, d3d::kFmtA8R8G8B8), nullptr);
+}
+
 // -- lighting, fog -------------------------------------------------------------
 
 using DeviceShading = GlDeviceTest;
@@ -577,6 +668,10 @@ TEST_F(DeviceState, LostFramesAndCaps) {
   // Presenting twice in a row, headless, neither fails nor throttles.
   device_->Present();
   device_->Present();
+  // The offscreen driver has no gamma ramp, and says so.
+  uint16_t ramp[3][256];
+  for (int i = 0; i < 256; ++i) ramp[0][i] = ramp[1][i] = ramp[2][i] = static_cast<uint16_t>(i * 257);
+  EXPECT_FALSE(device_->SetGammaRamp(ramp));
 }
 
 // -- translation arithmetic ------------------------------------------------------

@@ -1,6 +1,9 @@
 #include "render/gl/gl_device.h"
 
+#include <signal.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 
 #include "render/gl/mip_chain.h"
@@ -21,12 +24,36 @@ float BitsFloat(uint32_t bits) {
 
 namespace {
 
-template <class T>
-T* As(GlObjectBase* object) {
-  return dynamic_cast<T*>(object);
+SDL_Window* g_gammaWindow = nullptr;
+uint16_t g_originalGamma[3][256];
+
+// Last words of a crashing process: the display's own ramp goes back (not
+// a call meant for signal handlers, but the process ends either way), then
+// the signal takes its default course.
+void RestoreGammaAndDie(int signal) {
+  if (g_gammaWindow != nullptr) {
+    SDL_SetWindowGammaRamp(g_gammaWindow, g_originalGamma[0], g_originalGamma[1], g_originalGamma[2]);
+  }
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
 }
 
 }  // namespace
+
+void ProtectGammaFromCrashes(SDL_Window* window, const uint16_t (*original)[256]) {
+  static bool installed = false;
+  g_gammaWindow = window;
+  if (window == nullptr) return;
+  std::memcpy(g_originalGamma, original, sizeof g_originalGamma);
+  if (installed) return;
+  installed = true;
+  for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
+    struct sigaction action {};
+    action.sa_handler = &RestoreGammaAndDie;
+    action.sa_flags = static_cast<int>(SA_RESETHAND);
+    sigaction(signal, &action, nullptr);
+  }
+}
 
 // ---------------------------------------------------------------------------
 // Creation
@@ -59,10 +86,9 @@ GlDevice::GlDevice(SDL_Window* window, SDL_GLContext context, const DeviceSettin
 GlDevice::~GlDevice() {
   SDL_GL_MakeCurrent(window_, context_);
   if (gammaChanged_) {
-    // Back to the identity ramp the display had before us.
-    uint16_t ramp[256];
-    for (int i = 0; i < 256; ++i) ramp[i] = static_cast<uint16_t>(i * 257);
-    SDL_SetWindowGammaRamp(window_, ramp, ramp, ramp);
+    // The display gets back the ramp it had before us.
+    SDL_SetWindowGammaRamp(window_, originalGamma_[0], originalGamma_[1], originalGamma_[2]);
+    ProtectGammaFromCrashes(nullptr, nullptr);
   }
   programs_.Clear();
   glDeleteSamplers(static_cast<GLsizei>(kMaxStages), samplers_);

@@ -58,6 +58,10 @@ class GlStateBlock final : public StateBlock, public GlObjectBase {
   std::vector<RecordedSetting> settings;
 };
 
+// While a changed ramp is on the display, a crash signal puts the original
+// back before the process dies; null lifts the protection.
+void ProtectGammaFromCrashes(SDL_Window* window, const uint16_t (*original)[256]);
+
 class GlDevice final : public Device {
  public:
   GlDevice(SDL_Window* window, SDL_GLContext context, const DeviceSettings& settings);
@@ -216,6 +220,7 @@ class GlDevice final : public Device {
   std::unique_ptr<GlStateBlock> recordingBlock_;
   uint32_t lostFrames_ = 0;
   bool gammaChanged_ = false;
+  uint16_t originalGamma_[3][256] = {};
 
   GlProgramCache programs_;
   const GlLinkedProgram* program_ = nullptr;  // of the draw being prepared

@@ -132,8 +132,15 @@ void GlDevice::Present() {
 }
 
 bool GlDevice::SetGammaRamp(const uint16_t ramp[3][256]) {
+  if (!gammaChanged_ &&
+      SDL_GetWindowGammaRamp(window_, originalGamma_[0], originalGamma_[1], originalGamma_[2]) != 0) {
+    return false;  // a display without a ramp
+  }
   if (SDL_SetWindowGammaRamp(window_, ramp[0], ramp[1], ramp[2]) != 0) return false;
-  gammaChanged_ = true;
+  if (!gammaChanged_) {
+    gammaChanged_ = true;
+    ProtectGammaFromCrashes(window_, originalGamma_);
+  }
   return true;
 }
 
