@@ -215,6 +215,7 @@ bool GlDevice::Initialize(std::string* error) {
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
 
+  combine3_ = epoxy_has_gl_extension("GL_ATI_texture_env_combine3");
   SetDefaultStates();
   if (glGetError() != GL_NO_ERROR) {
     *error = "OpenGL reported an error while the device was set up";
@@ -304,6 +305,7 @@ void GlDevice::ForgetObject(GlObjectBase* object) {
   if (known) {
     objects_.erase(found->second);
     serials_.erase(found);
+    ++deletions_;
   }
   // Whatever the state still names goes unbound. The pointers are compared
   // as the shared base, which needs no look at the object being destroyed.
@@ -329,6 +331,7 @@ void GlDevice::ForgetObject(GlObjectBase* object) {
   if (vertexShader) state_.vertexShader = nullptr;
   if (pixelShader) state_.pixelShader = nullptr;
   if (known) programs_.Forget(object->GetSerial());  // programs linked with a shader go with it
+  dirty_ = kDirtyAll;
 }
 
 GlObjectBase* GlDevice::FindObject(uint64_t serial) const {

@@ -48,6 +48,9 @@ struct RecordedSetting {
   uint32_t value = 0;
   uint32_t extra = 0;  // stream stride
   uint64_t serial = 0;
+  // The object as it was when recorded: good while no object has gone
+  // since (the device counts the deletions), else looked up by serial.
+  GlObjectBase* object = nullptr;
   std::variant<std::monostate, Matrix, Light, Material, Viewport, std::vector<float>> payload;
 };
 
@@ -56,6 +59,7 @@ class GlStateBlock final : public StateBlock, public GlObjectBase {
   explicit GlStateBlock(GlDevice* device) : GlObjectBase(device) {}
   size_t GetSettingCount() const override { return settings.size(); }
   std::vector<RecordedSetting> settings;
+  uint64_t deletionsAtRecording = 0;
 };
 
 // While a changed ramp is on the display, a crash signal puts the original
@@ -138,6 +142,18 @@ class GlDevice final : public Device {
                   std::vector<uint8_t>* rgba) override;
   void SimulateLostFrames(uint32_t frames) override { lostFrames_ = frames; }
 
+  // What has changed since the last draw turned the state into GL state.
+  enum DirtyBits : uint32_t {
+    kDirtyRaster = 1,      // viewport, blending, tests, culling, fill, points
+    kDirtyFixed = 2,       // matrices, lighting, material, fog
+    kDirtyStages = 4,      // texture bindings, combiners, generation, texture matrices
+    kDirtySamplers = 8,
+    kDirtyArrays = 16,     // vertex arrays
+    kDirtyConstants = 32,  // shader constants and fog uniforms
+    kDirtyProgram = 64,    // the shader program to use
+    kDirtyAll = 127,
+  };
+
   // The state as set (what the next draw uses).
   struct StreamBinding {
     GlVertexBuffer* buffer = nullptr;
@@ -171,7 +187,14 @@ class GlDevice final : public Device {
 
  private:
   void SetDefaultStates();
-  void ApplySetting(const RecordedSetting& setting);
+  void ApplySetting(const RecordedSetting& setting, bool objectsUnchanged);
+  // The setters of objects, once the object is known to be the device's.
+  void BindTexture(uint32_t stage, GlTexture* texture);
+  void BindStream(uint32_t stream, GlVertexBuffer* buffer, uint32_t offset, uint32_t stride);
+  void BindIndices(GlIndexBuffer* buffer);
+  void BindDeclaration(GlVertexDeclaration* declaration);
+  void BindVertexShader(GlShader* shader);
+  void BindPixelShader(GlShader* shader);
   GlObjectBase* FindObject(uint64_t serial) const;
   bool Record(RecordedSetting setting);
   void BindFramebuffer();
@@ -216,6 +239,8 @@ class GlDevice final : public Device {
   uint32_t backHeight_ = 0;
 
   State state_;
+  uint32_t dirty_ = kDirtyAll;
+  bool combine3_ = false;  // GL_ATI_texture_env_combine3
   bool recording_ = false;
   std::unique_ptr<GlStateBlock> recordingBlock_;
   uint32_t lostFrames_ = 0;
@@ -227,6 +252,7 @@ class GlDevice final : public Device {
   std::string lastProgramError_;
 
   uint64_t nextSerial_ = 1;
+  uint64_t deletions_ = 0;
   std::unordered_map<uint64_t, GlObjectBase*> objects_;
   std::unordered_map<const GlObjectBase*, uint64_t> serials_;
 

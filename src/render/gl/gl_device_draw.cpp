@@ -96,6 +96,7 @@ void GlDevice::Clear(uint32_t flags, uint32_t color, float z, uint32_t stencil) 
             static_cast<GLsizei>(v.height));
   glClear(mask);
   glDisable(GL_SCISSOR_TEST);
+  dirty_ |= kDirtyRaster;  // the masks changed
 }
 
 bool GlDevice::BeginScene() { return !recording_; }
@@ -291,11 +292,19 @@ void GlDevice::DrawArraysOrElements(PrimitiveType type, uint32_t primitiveCount,
 
 bool GlDevice::PrepareDraw() {
   if (state_.declaration == nullptr) return false;
-  ApplyRasterState();
-  ApplyFixedFunction();
-  ApplyTextureStages();
-  ApplySamplers();
-  program_ = UseShaders();
+  // Only what changed since the last draw is sent to GL again: a replayed
+  // state block that sets the same values costs nothing here.
+  const uint32_t dirty = dirty_;
+  dirty_ = 0;
+  if ((dirty & kDirtyRaster) != 0) ApplyRasterState();
+  if ((dirty & kDirtyFixed) != 0) ApplyFixedFunction();
+  if ((dirty & kDirtyStages) != 0) ApplyTextureStages();
+  if ((dirty & kDirtySamplers) != 0) ApplySamplers();
+  if ((dirty & (kDirtyProgram | kDirtyConstants | kDirtyStages | kDirtyRaster)) != 0 ||
+      (program_ == nullptr && (state_.vertexShader != nullptr || state_.pixelShader != nullptr))) {
+    program_ = UseShaders();
+  }
+  if ((dirty & kDirtyArrays) == 0) return true;
   if (program_ != nullptr && state_.vertexShader != nullptr) {
     // Shader inputs come as generic attributes; the fixed arrays stay off.
     glDisableClientState(GL_VERTEX_ARRAY);

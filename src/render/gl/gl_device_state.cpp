@@ -8,6 +8,36 @@
 namespace klx::d3d {
 
 namespace {
+
+// Which prepared GL state a render state feeds.
+uint32_t DirtyOfRenderState(uint32_t state) {
+  switch (state) {
+    case kRsTextureFactor:
+      return GlDevice::kDirtyStages;
+    case kRsLighting:
+    case kRsAmbient:
+    case kRsSpecularEnable:
+    case kRsColorVertex:
+    case kRsLocalViewer:
+    case kRsNormalizeNormals:
+    case kRsDiffuseMaterialSource:
+    case kRsSpecularMaterialSource:
+    case kRsAmbientMaterialSource:
+    case kRsEmissiveMaterialSource:
+      return GlDevice::kDirtyFixed;
+    case kRsFogEnable:
+    case kRsFogColor:
+    case kRsFogTableMode:
+    case kRsFogVertexMode:
+    case kRsFogStart:
+    case kRsFogEnd:
+    case kRsFogDensity:
+      return GlDevice::kDirtyFixed | GlDevice::kDirtyConstants;
+    default:
+      return GlDevice::kDirtyRaster;
+  }
+}
+
 uint64_t SerialOf(const GlObjectBase* object) { return object != nullptr ? object->GetSerial() : 0; }
 }  // namespace
 
@@ -19,8 +49,13 @@ bool GlDevice::Record(RecordedSetting setting) {
 
 void GlDevice::SetRenderState(RenderState state, uint32_t value) {
   if (state >= kRenderStateCount) return;
-  if (Record({RecordedSetting::kRenderState, state, 0, value})) return;
+  if (recording_) {
+    Record({RecordedSetting::kRenderState, state, 0, value});
+    return;
+  }
+  if (state_.renderStates[state] == value) return;
   state_.renderStates[state] = value;
+  dirty_ |= DirtyOfRenderState(state);
 }
 
 uint32_t GlDevice::GetRenderState(RenderState state) const {
@@ -29,8 +64,13 @@ uint32_t GlDevice::GetRenderState(RenderState state) const {
 
 void GlDevice::SetTextureStageState(uint32_t stage, TextureStageState state, uint32_t value) {
   if (stage >= kMaxStages || state >= kTextureStageStateCount) return;
-  if (Record({RecordedSetting::kStageState, stage, state, value})) return;
+  if (recording_) {
+    Record({RecordedSetting::kStageState, stage, state, value});
+    return;
+  }
+  if (state_.stageStates[stage][state] == value) return;
   state_.stageStates[stage][state] = value;
+  dirty_ |= kDirtyStages | kDirtyArrays;
 }
 
 uint32_t GlDevice::GetTextureStageState(uint32_t stage, TextureStageState state) const {
@@ -39,8 +79,13 @@ uint32_t GlDevice::GetTextureStageState(uint32_t stage, TextureStageState state)
 
 void GlDevice::SetSamplerState(uint32_t sampler, SamplerState state, uint32_t value) {
   if (sampler >= kMaxStages || state >= kSamplerStateCount) return;
-  if (Record({RecordedSetting::kSamplerState, sampler, state, value})) return;
+  if (recording_) {
+    Record({RecordedSetting::kSamplerState, sampler, state, value});
+    return;
+  }
+  if (state_.samplerStates[sampler][state] == value) return;
   state_.samplerStates[sampler][state] = value;
+  dirty_ |= kDirtySamplers;
 }
 
 uint32_t GlDevice::GetSamplerState(uint32_t sampler, SamplerState state) const {
@@ -48,9 +93,13 @@ uint32_t GlDevice::GetSamplerState(uint32_t sampler, SamplerState state) const {
 }
 
 void GlDevice::SetTransform(uint32_t state, const Matrix& matrix) {
-  RecordedSetting setting{RecordedSetting::kTransform, state};
-  setting.payload = matrix;
-  if (Record(std::move(setting))) return;
+  if (recording_) {
+    RecordedSetting setting{RecordedSetting::kTransform, state};
+    setting.payload = matrix;
+    Record(std::move(setting));
+    return;
+  }
+  dirty_ |= kDirtyFixed | kDirtyStages;
   if (state == kTsWorld) {
     state_.world = matrix;
   } else if (state == kTsView) {
@@ -64,100 +113,187 @@ void GlDevice::SetTransform(uint32_t state, const Matrix& matrix) {
 
 void GlDevice::SetLight(uint32_t index, const Light& light) {
   if (index >= kMaxLights) return;
-  RecordedSetting setting{RecordedSetting::kLight, index};
-  setting.payload = light;
-  if (Record(std::move(setting))) return;
+  if (recording_) {
+    RecordedSetting setting{RecordedSetting::kLight, index};
+    setting.payload = light;
+    Record(std::move(setting));
+    return;
+  }
   state_.lights[index] = light;
+  dirty_ |= kDirtyFixed;
 }
 
 void GlDevice::LightEnable(uint32_t index, bool enable) {
   if (index >= kMaxLights) return;
-  if (Record({RecordedSetting::kLightEnable, index, 0, enable ? 1u : 0u})) return;
+  if (recording_) {
+    Record({RecordedSetting::kLightEnable, index, 0, enable ? 1u : 0u});
+    return;
+  }
+  if (state_.lightEnabled[index] == enable) return;
   state_.lightEnabled[index] = enable;
+  dirty_ |= kDirtyFixed;
 }
 
 void GlDevice::SetMaterial(const Material& material) {
-  RecordedSetting setting{RecordedSetting::kMaterial};
-  setting.payload = material;
-  if (Record(std::move(setting))) return;
+  if (recording_) {
+    RecordedSetting setting{RecordedSetting::kMaterial};
+    setting.payload = material;
+    Record(std::move(setting));
+    return;
+  }
   state_.material = material;
+  dirty_ |= kDirtyFixed;
 }
 
 void GlDevice::SetTexture(uint32_t stage, BaseTexture* texture) {
-  if (stage >= kMaxStages) return;
   auto* gl = dynamic_cast<GlTexture*>(texture);
-  RecordedSetting setting{RecordedSetting::kTexture, stage};
-  setting.serial = SerialOf(gl);
-  if (Record(std::move(setting))) return;
+  BindTexture(stage, gl);
+}
+
+void GlDevice::BindTexture(uint32_t stage, GlTexture* gl) {
+  if (stage >= kMaxStages) return;
+  if (recording_) {
+    RecordedSetting setting{RecordedSetting::kTexture, stage};
+    setting.serial = SerialOf(gl);
+    setting.object = gl;
+    Record(std::move(setting));
+    return;
+  }
+  if (state_.textures[stage] == gl) return;
   state_.textures[stage] = gl;
+  dirty_ |= kDirtyStages | kDirtySamplers | kDirtyProgram;
 }
 
 void GlDevice::SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset, uint32_t stride) {
-  if (stream >= kMaxStreams) return;
   auto* gl = dynamic_cast<GlVertexBuffer*>(buffer);
-  RecordedSetting setting{RecordedSetting::kStream, stream, 0, offset, stride};
-  setting.serial = SerialOf(gl);
-  if (Record(std::move(setting))) return;
-  state_.streams[stream] = StreamBinding{gl, offset, stride};
+  BindStream(stream, gl, offset, stride);
+}
+
+void GlDevice::BindStream(uint32_t stream, GlVertexBuffer* gl, uint32_t offset, uint32_t stride) {
+  if (stream >= kMaxStreams) return;
+  if (recording_) {
+    RecordedSetting setting{RecordedSetting::kStream, stream, 0, offset, stride};
+    setting.serial = SerialOf(gl);
+    setting.object = gl;
+    Record(std::move(setting));
+    return;
+  }
+  const StreamBinding binding{gl, offset, stride};
+  if (state_.streams[stream].buffer == gl && state_.streams[stream].offset == offset &&
+      state_.streams[stream].stride == stride) {
+    return;
+  }
+  state_.streams[stream] = binding;
+  dirty_ |= kDirtyArrays;
 }
 
 void GlDevice::SetIndices(IndexBuffer* buffer) {
   auto* gl = dynamic_cast<GlIndexBuffer*>(buffer);
-  RecordedSetting setting{RecordedSetting::kIndices};
-  setting.serial = SerialOf(gl);
-  if (Record(std::move(setting))) return;
+  BindIndices(gl);
+}
+
+void GlDevice::BindIndices(GlIndexBuffer* gl) {
+  if (recording_) {
+    RecordedSetting setting{RecordedSetting::kIndices};
+    setting.serial = SerialOf(gl);
+    setting.object = gl;
+    Record(std::move(setting));
+    return;
+  }
   state_.indices = gl;
 }
 
 void GlDevice::SetVertexDeclaration(VertexDeclaration* declaration) {
   auto* gl = dynamic_cast<GlVertexDeclaration*>(declaration);
-  RecordedSetting setting{RecordedSetting::kDeclaration};
-  setting.serial = SerialOf(gl);
-  if (Record(std::move(setting))) return;
+  BindDeclaration(gl);
+}
+
+void GlDevice::BindDeclaration(GlVertexDeclaration* gl) {
+  if (recording_) {
+    RecordedSetting setting{RecordedSetting::kDeclaration};
+    setting.serial = SerialOf(gl);
+    setting.object = gl;
+    Record(std::move(setting));
+    return;
+  }
+  if (state_.declaration == gl) return;
   state_.declaration = gl;
+  dirty_ |= kDirtyArrays | kDirtyFixed | kDirtyStages;
 }
 
 void GlDevice::SetVertexShader(Shader* shader) {
   auto* gl = dynamic_cast<GlShader*>(shader);
   if (gl != nullptr && gl->GetKind() != kVertexShader) gl = nullptr;
-  RecordedSetting setting{RecordedSetting::kVertexShader};
-  setting.serial = SerialOf(gl);
-  if (Record(std::move(setting))) return;
+  BindVertexShader(gl);
+}
+
+void GlDevice::BindVertexShader(GlShader* gl) {
+  if (recording_) {
+    RecordedSetting setting{RecordedSetting::kVertexShader};
+    setting.serial = SerialOf(gl);
+    setting.object = gl;
+    Record(std::move(setting));
+    return;
+  }
+  if (state_.vertexShader == gl) return;
   state_.vertexShader = gl;
+  dirty_ = kDirtyAll;
 }
 
 void GlDevice::SetPixelShader(Shader* shader) {
   auto* gl = dynamic_cast<GlShader*>(shader);
   if (gl != nullptr && gl->GetKind() != kPixelShader) gl = nullptr;
-  RecordedSetting setting{RecordedSetting::kPixelShader};
-  setting.serial = SerialOf(gl);
-  if (Record(std::move(setting))) return;
+  BindPixelShader(gl);
+}
+
+void GlDevice::BindPixelShader(GlShader* gl) {
+  if (recording_) {
+    RecordedSetting setting{RecordedSetting::kPixelShader};
+    setting.serial = SerialOf(gl);
+    setting.object = gl;
+    Record(std::move(setting));
+    return;
+  }
+  if (state_.pixelShader == gl) return;
   state_.pixelShader = gl;
+  dirty_ = kDirtyAll;
 }
 
 void GlDevice::SetVertexShaderConstants(uint32_t start, const float* data, uint32_t count) {
   if (data == nullptr || start >= kVertexConstantCount) return;
   count = std::min(count, kVertexConstantCount - start);
-  RecordedSetting setting{RecordedSetting::kVertexConstants, start, count};
-  setting.payload = std::vector<float>(data, data + count * 4);
-  if (Record(std::move(setting))) return;
+  if (recording_) {
+    RecordedSetting setting{RecordedSetting::kVertexConstants, start, count};
+    setting.payload = std::vector<float>(data, data + count * 4);
+    Record(std::move(setting));
+    return;
+  }
   std::copy(data, data + count * 4, state_.vertexConstants.begin() + start * 4);
+  dirty_ |= kDirtyConstants;
 }
 
 void GlDevice::SetPixelShaderConstants(uint32_t start, const float* data, uint32_t count) {
   if (data == nullptr || start >= kPixelConstantCount) return;
   count = std::min(count, kPixelConstantCount - start);
-  RecordedSetting setting{RecordedSetting::kPixelConstants, start, count};
-  setting.payload = std::vector<float>(data, data + count * 4);
-  if (Record(std::move(setting))) return;
+  if (recording_) {
+    RecordedSetting setting{RecordedSetting::kPixelConstants, start, count};
+    setting.payload = std::vector<float>(data, data + count * 4);
+    Record(std::move(setting));
+    return;
+  }
   std::copy(data, data + count * 4, state_.pixelConstants.begin() + start * 4);
+  dirty_ |= kDirtyConstants;
 }
 
 void GlDevice::SetViewport(const Viewport& viewport) {
-  RecordedSetting setting{RecordedSetting::kViewport};
-  setting.payload = viewport;
-  if (Record(std::move(setting))) return;
+  if (recording_) {
+    RecordedSetting setting{RecordedSetting::kViewport};
+    setting.payload = viewport;
+    Record(std::move(setting));
+    return;
+  }
   state_.viewport = viewport;
+  dirty_ |= kDirtyRaster;
 }
 
 // ---------------------------------------------------------------------------
@@ -165,6 +301,7 @@ void GlDevice::SetViewport(const Viewport& viewport) {
 
 void GlDevice::BeginStateBlock() {
   recordingBlock_ = std::make_unique<GlStateBlock>(this);
+  recordingBlock_->deletionsAtRecording = deletions_;
   recording_ = true;
 }
 
@@ -176,12 +313,15 @@ std::unique_ptr<StateBlock> GlDevice::EndStateBlock() {
 void GlDevice::ApplyStateBlock(const StateBlock& block) {
   const auto* recorded = dynamic_cast<const GlStateBlock*>(&block);
   if (recorded == nullptr) return;
-  for (const RecordedSetting& setting : recorded->settings) ApplySetting(setting);
+  const bool objectsUnchanged = recorded->deletionsAtRecording == deletions_;
+  for (const RecordedSetting& setting : recorded->settings) ApplySetting(setting, objectsUnchanged);
 }
 
-void GlDevice::ApplySetting(const RecordedSetting& setting) {
-  // Objects come back by serial number: one deleted since binds nothing.
-  GlObjectBase* object = setting.serial != 0 ? FindObject(setting.serial) : nullptr;
+void GlDevice::ApplySetting(const RecordedSetting& setting, bool objectsUnchanged) {
+  // Objects come back as recorded while none has gone since, else by serial
+  // number: one deleted since binds nothing.
+  GlObjectBase* object = nullptr;
+  if (setting.serial != 0) object = objectsUnchanged ? setting.object : FindObject(setting.serial);
   switch (setting.kind) {
     case RecordedSetting::kRenderState:
       SetRenderState(static_cast<RenderState>(setting.index), setting.value);
@@ -205,22 +345,22 @@ void GlDevice::ApplySetting(const RecordedSetting& setting) {
       SetMaterial(std::get<Material>(setting.payload));
       break;
     case RecordedSetting::kTexture:
-      SetTexture(setting.index, dynamic_cast<GlTexture*>(object));
+      BindTexture(setting.index, static_cast<GlTexture*>(object));
       break;
     case RecordedSetting::kStream:
-      SetStreamSource(setting.index, dynamic_cast<GlVertexBuffer*>(object), setting.value, setting.extra);
+      BindStream(setting.index, static_cast<GlVertexBuffer*>(object), setting.value, setting.extra);
       break;
     case RecordedSetting::kIndices:
-      SetIndices(dynamic_cast<GlIndexBuffer*>(object));
+      BindIndices(static_cast<GlIndexBuffer*>(object));
       break;
     case RecordedSetting::kDeclaration:
-      SetVertexDeclaration(dynamic_cast<GlVertexDeclaration*>(object));
+      BindDeclaration(static_cast<GlVertexDeclaration*>(object));
       break;
     case RecordedSetting::kVertexShader:
-      SetVertexShader(dynamic_cast<GlShader*>(object));
+      BindVertexShader(static_cast<GlShader*>(object));
       break;
     case RecordedSetting::kPixelShader:
-      SetPixelShader(dynamic_cast<GlShader*>(object));
+      BindPixelShader(static_cast<GlShader*>(object));
       break;
     case RecordedSetting::kVertexConstants: {
       const auto& data = std::get<std::vector<float>>(setting.payload);
@@ -309,6 +449,7 @@ bool GlDevice::SetRenderTarget(BaseTexture* target, uint32_t face) {
   BindFramebuffer();
   // As in Direct3D, a new render target gets a viewport over all of it.
   state_.viewport = Viewport{0, 0, targetWidth_, targetHeight_, 0.0f, 1.0f};
+  dirty_ = kDirtyAll;  // the projection's correction depends on the target's size
   return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
 }
 
@@ -316,6 +457,7 @@ bool GlDevice::SetDepthStencil(DepthStencilSurface* surface) {
   depthSurface_ = dynamic_cast<GlDepthStencilSurface*>(surface);
   depthTexture_ = nullptr;
   BindFramebuffer();
+  dirty_ |= kDirtyRaster;
   return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
 }
 
@@ -329,6 +471,7 @@ bool GlDevice::SetDepthStencilTexture(BaseTexture* depthTexture) {
   depthTexture_ = texture;
   depthSurface_ = nullptr;
   BindFramebuffer();
+  dirty_ |= kDirtyRaster;
   return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
 }
 

@@ -8,6 +8,16 @@
 
 namespace klx::d3d {
 
+namespace {
+// Textures are made and filled on a unit the draws never use, so the
+// stages' bindings stay as the device set them.
+class ScratchUnit {
+ public:
+  ScratchUnit() { glActiveTexture(GL_TEXTURE15); }
+  ~ScratchUnit() { glActiveTexture(GL_TEXTURE0); }
+};
+}  // namespace
+
 GlObjectBase::GlObjectBase(GlDevice* device) : device_(device), serial_(device->RegisterObject(this)) {}
 
 GlObjectBase::~GlObjectBase() { device_->ForgetObject(this); }
@@ -106,6 +116,7 @@ GlTexture::GlTexture(GlDevice* device, TextureKind kind, uint32_t width, uint32_
   target_ = kind == kTextureCube ? GL_TEXTURE_CUBE_MAP : kind == kTextureVolume ? GL_TEXTURE_3D : GL_TEXTURE_2D;
   if (kind == kTextureCube) height_ = width_;
 
+  ScratchUnit scratch;
   glGenTextures(1, &name_);
   glBindTexture(target_, name_);
   for (uint32_t level = 0; level < levels_; ++level) {
@@ -175,6 +186,7 @@ bool GlTexture::WriteLevel(uint32_t face, uint32_t level, const void* data, uint
     }
   }
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  ScratchUnit scratch;
   glBindTexture(target_, name_);
   if (kind_ == kTextureVolume) {
     glTexSubImage3D(target_, static_cast<GLint>(level), 0, 0, 0, static_cast<GLsizei>(w),
@@ -195,6 +207,7 @@ bool GlTexture::WriteLevel(uint32_t face, uint32_t level, const void* data, uint
 bool GlTexture::GenerateMipChain() {
   if (name_ == 0) return false;
   if (levels_ == 1) return true;
+  ScratchUnit scratch;
   if ((usage_ & kUsageRenderTarget) != 0) {
     glBindTexture(target_, name_);
     glGenerateMipmap(target_);

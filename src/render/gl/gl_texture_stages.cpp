@@ -218,7 +218,7 @@ void SetGeneration(uint32_t generation) {
 }  // namespace
 
 void GlDevice::ApplyTextureStages() {
-  const bool combine3 = epoxy_has_gl_extension("GL_ATI_texture_env_combine3");
+  const bool combine3 = combine3_;
   float factor[4];
   {
     const uint32_t argb = state_.renderStates[kRsTextureFactor];
