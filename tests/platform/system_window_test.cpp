@@ -7,6 +7,7 @@
 
 #include <SDL.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <algorithm>
 #include <chrono>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "platform/displays.h"
+#include "render/gl/device.h"
 #include "platform/input_manager.h"
 #include "platform/system_events.h"
 #include "platform/system_window.h"
@@ -303,6 +305,59 @@ TEST(TwoDisplays, OneFullScreenWindowOnEachDisplay) {
   }
   EXPECT_EQ(DestroySystemWindow(window), kOk);  // the owned window goes with it
   EXPECT_TRUE(ListSystemWindows().empty());
+}
+
+// The GL device on a real X window: what Present shows is the back buffer
+// the right way up (Direct3D's top row at the top of the window).
+TEST(GlOnX11, PresentShowsTheBackBufferTheRightWayUp) {
+  REQUIRE_X11();
+  const DisplayMode desktop = PrimaryDesktopMode();
+  SystemWindow* window = nullptr;
+  ASSERT_EQ(CreateSystemWindow(&window, String("GL"), 0, true, 32, 0, 0, desktop.width, desktop.height), kOk);
+  ASSERT_NE(window, nullptr);
+  std::string error;
+  std::unique_ptr<d3d::Device> device = d3d::CreateGlDevice(GetSdlWindow(window), d3d::DeviceSettings{}, &error);
+  ASSERT_NE(device, nullptr) << error;
+  EXPECT_EQ(device->GetTargetWidth(), static_cast<uint32_t>(desktop.width));
+
+  struct Vertex {
+    float x, y, z;
+    uint32_t color;
+  };
+  const uint32_t red = d3d::ColorArgb(255, 255, 0, 0);
+  const Vertex top[6] = {{-1, 1, 0.5f, red}, {1, 1, 0.5f, red}, {1, 0, 0.5f, red},
+                         {-1, 1, 0.5f, red}, {1, 0, 0.5f, red}, {-1, 0, 0.5f, red}};
+  auto buffer = device->CreateVertexBuffer(sizeof top);
+  buffer->Write(0, top, sizeof top);
+  auto declaration = device->CreateVertexDeclaration(
+      {{0, 0, d3d::kDeclFloat3, d3d::kUsagePosition, 0}, {0, 12, d3d::kDeclColor, d3d::kUsageColor, 0}});
+  device->SetRenderState(d3d::kRsLighting, 0);
+  device->SetTextureStageState(0, d3d::kTssColorOp, d3d::kTopSelectArg1);
+  device->SetTextureStageState(0, d3d::kTssColorArg1, d3d::kTaDiffuse);
+  device->SetVertexDeclaration(declaration.get());
+  device->SetStreamSource(0, buffer.get(), 0, sizeof(Vertex));
+  device->Clear(d3d::kClearTarget | d3d::kClearZBuffer, d3d::ColorArgb(255, 0, 0, 255), 1.0f, 0);
+  device->DrawPrimitive(d3d::kPtTriangleList, 0, 2);
+  device->Present();
+
+  // Read the window back through X.
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  const Window id = static_cast<Window>(ListSystemWindows()[0].x11Window);
+  auto pixelAt = [&](int x, int y) {
+    XImage* image = XGetImage(display, id, x, y, 1, 1, AllPlanes, ZPixmap);
+    const unsigned long pixel = image != nullptr ? XGetPixel(image, 0, 0) : 0;
+    if (image != nullptr) XDestroyImage(image);
+    return pixel & 0xFFFFFF;
+  };
+  XSync(display, False);
+  EXPECT_EQ(pixelAt(20, 20), 0xFF0000u);
+  EXPECT_EQ(pixelAt(20, desktop.height - 20), 0x0000FFu);
+  XCloseDisplay(display);
+  buffer.reset();
+  declaration.reset();
+  device.reset();
+  EXPECT_EQ(DestroySystemWindow(window), kOk);
 }
 
 }  // namespace

@@ -135,6 +135,18 @@ TEST_F(DeviceBasics, DepthTestAndWrite) {
   Draw(d3d::kPtTriangleList, Quad(16, 0, 32, 16, 1.0f, kBlue), 2);
   EXPECT_EQ(Pixel(8, 8), (Rgba{0, 0, 255, 255}));
   EXPECT_EQ(Pixel(24, 8), (Rgba{0, 0, 255, 255}));
+  // A depth bias toward the viewer lets a coplanar quad through a strict
+  // less-than test.
+  device_->Clear(d3d::kClearTarget | d3d::kClearZBuffer, kBlack, 1.0f, 0);
+  Draw(d3d::kPtTriangleList, Quad(0, 0, 32, 32, 0.5f, kRed), 2);
+  device_->SetRenderState(d3d::kRsZFunc, d3d::kCmpLess);
+  Draw(d3d::kPtTriangleList, Quad(0, 0, 32, 32, 0.5f, kGreen), 2);
+  EXPECT_EQ(Pixel(10, 10), (Rgba{255, 0, 0, 255}));
+  device_->SetRenderState(d3d::kRsDepthBias, d3d::FloatBits(-16.0f / 16777216.0f));
+  Draw(d3d::kPtTriangleList, Quad(0, 0, 32, 32, 0.5f, kGreen), 2);
+  EXPECT_EQ(Pixel(10, 10), (Rgba{0, 255, 0, 255}));
+  device_->SetRenderState(d3d::kRsDepthBias, 0);
+  device_->SetRenderState(d3d::kRsZFunc, d3d::kCmpLessEqual);
   // Without depth writes the second quad is not hidden by the first.
   device_->Clear(d3d::kClearTarget | d3d::kClearZBuffer, kBlack, 1.0f, 0);
   device_->SetRenderState(d3d::kRsZWriteEnable, 0);
@@ -651,6 +663,18 @@ TEST_F(DeviceState, ReplayingARecordedBlockDrawsAsSettingTheStates) {
   device_->ApplyStateBlock(*block);
   device_->DrawPrimitive(d3d::kPtTriangleList, 0, 2);
   EXPECT_EQ(Pixel(16, 16), (Rgba{0, 0, 0, 255}));
+}
+
+TEST_F(DeviceState, ObjectsMayOutliveTheirDevice) {
+  auto texture = device_->CreateTexture(4, 4, 1, d3d::kUsageNone, d3d::kFmtA8R8G8B8);
+  auto buffer = device_->CreateVertexBuffer(64);
+  auto query = device_->CreateOcclusionQuery();
+  ASSERT_NE(texture, nullptr);
+  device_->SetTexture(0, texture.get());
+  device_.reset();  // the device goes first
+  texture.reset();
+  buffer.reset();
+  query.reset();
 }
 
 TEST_F(DeviceState, LostFramesAndCaps) {

@@ -84,6 +84,11 @@ GlDevice::GlDevice(SDL_Window* window, SDL_GLContext context, const DeviceSettin
     : window_(window), context_(context), settings_(settings) {}
 
 GlDevice::~GlDevice() {
+  // Objects still held elsewhere lose their device; deleting them later
+  // frees only their memory.
+  for (auto& [serial, object] : objects_) object->Orphan();
+  objects_.clear();
+  serials_.clear();
   SDL_GL_MakeCurrent(window_, context_);
   if (gammaChanged_) {
     // The display gets back the ramp it had before us.

@@ -20,7 +20,9 @@ class ScratchUnit {
 
 GlObjectBase::GlObjectBase(GlDevice* device) : device_(device), serial_(device->RegisterObject(this)) {}
 
-GlObjectBase::~GlObjectBase() { device_->ForgetObject(this); }
+GlObjectBase::~GlObjectBase() {
+  if (device_ != nullptr) device_->ForgetObject(this);
+}
 
 // ---------------------------------------------------------------------------
 // Buffers
@@ -32,7 +34,9 @@ GlVertexBuffer::GlVertexBuffer(GlDevice* device, uint32_t size) : GlObjectBase(d
   glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
-GlVertexBuffer::~GlVertexBuffer() { glDeleteBuffers(1, &name_); }
+GlVertexBuffer::~GlVertexBuffer() {
+  if (!IsOrphaned()) glDeleteBuffers(1, &name_);
+}
 
 bool GlVertexBuffer::Write(uint32_t offset, const void* data, uint32_t size) {
   if (offset > size_ || size > size_ - offset) return false;
@@ -50,7 +54,9 @@ GlIndexBuffer::GlIndexBuffer(GlDevice* device, uint32_t size, Format format)
   glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
 }
 
-GlIndexBuffer::~GlIndexBuffer() { glDeleteBuffers(1, &name_); }
+GlIndexBuffer::~GlIndexBuffer() {
+  if (!IsOrphaned()) glDeleteBuffers(1, &name_);
+}
 
 bool GlIndexBuffer::Write(uint32_t offset, const void* data, uint32_t size) {
   if (offset > size_ || size > size_ - offset) return false;
@@ -155,7 +161,7 @@ GlTexture::GlTexture(GlDevice* device, TextureKind kind, uint32_t width, uint32_
 }
 
 GlTexture::~GlTexture() {
-  if (name_ != 0) glDeleteTextures(1, &name_);
+  if (name_ != 0 && !IsOrphaned()) glDeleteTextures(1, &name_);
 }
 
 uint32_t GlTexture::LevelWidth(uint32_t level) const { return std::max(1u, width_ >> level); }
@@ -263,7 +269,7 @@ GlDepthStencilSurface::GlDepthStencilSurface(GlDevice* device, uint32_t width, u
 }
 
 GlDepthStencilSurface::~GlDepthStencilSurface() {
-  if (name_ != 0) glDeleteRenderbuffers(1, &name_);
+  if (name_ != 0 && !IsOrphaned()) glDeleteRenderbuffers(1, &name_);
 }
 
 GlVertexDeclaration::GlVertexDeclaration(GlDevice* device, const std::vector<VertexElement>& elements)
@@ -283,7 +289,7 @@ GlOcclusionQuery::GlOcclusionQuery(GlDevice* device) : GlObjectBase(device) {
 }
 
 GlOcclusionQuery::~GlOcclusionQuery() {
-  if (name_ != 0) glDeleteQueries(1, &name_);
+  if (name_ != 0 && !IsOrphaned()) glDeleteQueries(1, &name_);
 }
 
 void GlOcclusionQuery::Begin() { glBeginQuery(GL_SAMPLES_PASSED, name_); }

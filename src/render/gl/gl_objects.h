@@ -23,6 +23,10 @@ class GlObjectBase {
   GlObjectBase(const GlObjectBase&) = delete;
   GlObjectBase& operator=(const GlObjectBase&) = delete;
   uint64_t GetSerial() const { return serial_; }
+  // The device went first: the GL object went with its context, and
+  // deleting this one only frees memory.
+  void Orphan() { device_ = nullptr; }
+  bool IsOrphaned() const { return device_ == nullptr; }
 
  protected:
   GlDevice* device_;
