@@ -323,6 +323,14 @@ TEST_F(DeviceTextures, StageOperationsFactorAndCoordinateIndex) {
       {d3d::kTopSelectArg2, d3d::kTaTexture, d3d::kTaTFactor, {0, 0, 255, 255}},
       {d3d::kTopSelectArg1, d3d::kTaTexture | d3d::kTaComplement, 0, {127, 127, 127, 255}},
       {d3d::kTopBlendFactorAlpha, d3d::kTaTFactor, d3d::kTaDiffuse, {0, 0, 255, 255}},
+      // arg1 + arg2 - 0.5
+      {d3d::kTopAddSigned, d3d::kTaTexture, d3d::kTaDiffuse, {255, 128, 0, 255}},
+      // blended by the texture's alpha (opaque): all argument 1
+      {d3d::kTopBlendTextureAlpha, d3d::kTaTFactor, d3d::kTaDiffuse, {0, 0, 255, 255}},
+      // the diffuse alpha (opaque) replicated into the colour
+      {d3d::kTopSelectArg1, d3d::kTaDiffuse | d3d::kTaAlphaReplicate, 0, {255, 255, 255, 255}},
+      // 4 (texture - 0.5).(diffuse - 0.5), replicated into alpha as well
+      {d3d::kTopDotProduct3, d3d::kTaTexture, d3d::kTaDiffuse, {0, 0, 0, 0}},
   };
   const uint32_t diffuse = ColorArgb(255, 255, 128, 0);
   for (const auto& c : cases) {
