@@ -4,6 +4,7 @@
 #include "core/module.h"
 #include "core/module_manager.h"
 #include "platform/system_window.h"
+#include "scene/data_buffer.h"
 
 namespace klx {
 namespace {
@@ -54,6 +55,14 @@ int Renderer::CloseWindow() {
   window_ = nullptr;
   currentConfiguration_ = -1;
   return kOk;
+}
+
+void Renderer::ReleaseBuffer(Buffer* buffer) {
+  if (buffer != nullptr) buffer->Handle().Clear();
+}
+
+void Renderer::ReleaseQuery(OcclusionQuery* query) {
+  if (query != nullptr) query->Handle().Clear();
 }
 
 int Renderer::BeginFrame() { return BeginScene(); }

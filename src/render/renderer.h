@@ -16,6 +16,8 @@ namespace klx {
 
 struct SystemWindow;
 class Module;
+class Buffer;
+class OcclusionQuery;
 
 // One usable video configuration.
 struct DisplayConfiguration {
@@ -69,6 +71,12 @@ class Renderer : public RefCounted {
   int32_t GetCurrentConfiguration() const { return window_ != nullptr ? currentConfiguration_ : -1; }
   SystemWindow* GetWindow() const { return window_; }
   const Color& GetClearColor() const { return clearColor_; }
+
+  // Device copies of engine resources: the copy goes, the resource's handle
+  // is cleared (so the data is uploaded again on next use). Here only the
+  // handle is cleared; a device implementation releases its object first.
+  virtual void ReleaseBuffer(Buffer* buffer);
+  virtual void ReleaseQuery(OcclusionQuery* query);
 
   // Device operations.
   virtual int CreateDevice(int32_t configuration, const String& title, uint64_t parentWindow,
