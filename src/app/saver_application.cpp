@@ -373,6 +373,7 @@ int SaverApplication::Run() {
       LogInfo(KLX_TEXT("Запущен режим конфигурирования."));
       // The settings dialog is not part of this program yet: it ends as if
       // cancelled, leaving the stored settings as they are.
+      LogInfo(KLX_TEXT("Диалог настроек в этой версии отсутствует."));
       return kOk;
     case kSaverModePreview:
       // The preview runs in the background of the host's dialog.

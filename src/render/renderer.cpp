@@ -1,16 +1,29 @@
 #include "render/renderer.h"
 
+#include <algorithm>
+
+#include "animation/post_update_controller.h"
 #include "core/log.h"
 #include "core/module.h"
 #include "core/module_manager.h"
 #include "platform/system_window.h"
+#include "render/pass.h"
+#include "render/render_state_block.h"
+#include "render/shader.h"
+#include "render/texture.h"
+#include "scene/camera.h"
 #include "scene/data_buffer.h"
+#include "scene/light.h"
 
 namespace klx {
 namespace {
 Ref<Renderer> g_renderer;
 Ref<Module> g_rendererModule;
 }  // namespace
+
+Renderer::Renderer() {
+  for (Matrix4& matrix : textureMatrices_) matrix = Matrix4::Identity();
+}
 
 Renderer::~Renderer() {
   // A device implementation closes the window in its own destructor, while
@@ -46,6 +59,8 @@ int Renderer::OpenWindow(int32_t configuration, const String& title, uint64_t pa
 }
 
 int Renderer::CloseWindow() {
+  activeCamera_ = nullptr;
+  currentGeometry_ = nullptr;
   if (ReleaseDevice() != kOk) return kFailed;
   if (window_ == nullptr) return kInvalidArg;
   if (DestroySystemWindow(window_) != kOk) {
@@ -65,9 +80,103 @@ void Renderer::ReleaseQuery(OcclusionQuery* query) {
   if (query != nullptr) query->Handle().Clear();
 }
 
-int Renderer::BeginFrame() { return BeginScene(); }
+void Renderer::ReleaseTexture(BaseTexture* texture) {
+  if (texture != nullptr) texture->Handle().Clear();
+}
 
-void Renderer::EndFrame() { EndScene(); }
+void Renderer::ReleaseShader(Shader* shader) {
+  if (shader != nullptr) shader->Handle().Clear();
+}
+
+void Renderer::ReleasePass(Pass* pass) {
+  if (pass == nullptr) return;
+  if (pass->GetRenderStateBlock() != nullptr) ReleaseRenderStateBlock(pass->GetRenderStateBlock());
+  pass->Handle().Clear();
+}
+
+void Renderer::ReleaseRenderStateBlock(RenderStateBlock* block) {
+  if (block != nullptr) block->Handle().Clear();
+}
+
+void Renderer::SetCamera(Camera* camera) {
+  activeCamera_ = camera;
+  if (camera != nullptr) camera->SetPlaneMask(0xFFFFFFFFu);
+}
+
+Camera* Renderer::GetCamera() const { return activeCamera_.Get(); }
+
+Object* Renderer::GetCurrentGeometry() const { return currentGeometry_.Get(); }
+void Renderer::SetCurrentGeometry(Object* geometry) { currentGeometry_ = geometry; }
+
+int Renderer::BeginFrame() {
+  if (!activeCamera_) activeCamera_ = new Camera(String());
+  activeCamera_->UpdateGeometricState(0.0, true);
+  activeCamera_->SetPlaneMask(0xFFFFFFFFu);
+  const int result = BeginScene();
+  // The listeners run once, then the list starts over; one that registers
+  // again from its PostUpdate runs next frame.
+  Array<Ref<PostUpdateController>> listeners(std::move(frameListeners_));
+  frameListeners_ = Array<Ref<PostUpdateController>>(8, 8);
+  for (Ref<PostUpdateController>& listener : listeners) listener->PostUpdate();
+  // The listener orientation for the sound library is handed over by the
+  // sound part of the program.
+  return result;
+}
+
+int32_t Renderer::AddFrameListener(PostUpdateController* listener) {
+  for (int32_t i = 0; i < frameListeners_.Count(); ++i) {
+    if (frameListeners_[i].Get() == listener) return i;
+  }
+  frameListeners_.Append(Ref<PostUpdateController>(listener));
+  return frameListeners_.Count() - 1;
+}
+
+void Renderer::QueueSorted(Drawable* drawable, float key) {
+  if (drawable != nullptr) sortedQueue_.Append(SortedEntry{drawable, key});
+}
+
+void Renderer::QueueFinal(Drawable* drawable) {
+  if (drawable != nullptr) finalQueue_.Append(drawable);
+}
+
+void Renderer::FlushQueues() {
+  // Farthest first; equal keys keep the order they were queued in.
+  std::stable_sort(sortedQueue_.begin(), sortedQueue_.end(),
+                   [](const SortedEntry& a, const SortedEntry& b) { return a.key > b.key; });
+  Array<SortedEntry> sorted(std::move(sortedQueue_));
+  sortedQueue_ = Array<SortedEntry>(64, 64);
+  for (const SortedEntry& entry : sorted) entry.drawable->DrawQueued(this);
+  Array<Drawable*> final(std::move(finalQueue_));
+  finalQueue_ = Array<Drawable*>(64, 64);
+  for (Drawable* drawable : final) drawable->DrawQueued(this);
+}
+
+void Renderer::EndFrame() {
+  FlushQueues();
+  currentGeometry_ = nullptr;
+  EndScene();
+}
+
+void Renderer::PushLight(Light* light) { lightStack_.Append(Ref<Light>(light)); }
+
+void Renderer::PopLight() {
+  if (lightStack_.Count() > 0) lightStack_.RemoveAt(lightStack_.Count() - 1);
+}
+
+Light* Renderer::GetLight(int32_t index) const {
+  return index >= 0 && index < lightStack_.Count() ? lightStack_[index].Get() : nullptr;
+}
+
+void Renderer::SetTextureMatrix(int32_t stage, const Matrix4& matrix) {
+  textureMatrices_[stage & 7] = matrix;
+}
+
+void Renderer::BuildGammaRamp(int32_t gamma, uint16_t ramp[256]) {
+  for (int32_t i = 0; i < 256; ++i) {
+    const int64_t value = 200 * static_cast<int64_t>(gamma) + 256 * static_cast<int64_t>(i);
+    ramp[i] = static_cast<uint16_t>(std::clamp<int64_t>(value, 0, 65535));
+  }
+}
 
 Renderer* GetRenderer() { return g_renderer.Get(); }
 

@@ -1,0 +1,293 @@
+// The renderer on the device layer, headless on SDL's offscreen driver:
+// configurations and capabilities, textures of each image format uploaded
+// the right way up, buffers uploaded again only when changed, the index
+// width, passes recorded once and replayed, render-state translation, the
+// texture-matrix rule, the gamma ramp and the lost-device rebuild.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "render/gl/device.h"
+#include "render/opengl_renderer.h"
+#include "render/pass.h"
+#include "render/render_state_block.h"
+#include "render/texture.h"
+#include "scene/data_buffer.h"
+#include "support/engine_fixture.h"
+
+namespace klx {
+namespace {
+
+using test::Text;
+
+// A pass that always draws.
+class PlainPass : public Pass {
+ public:
+  PlainPass() : Pass(String("plain")) {}
+  int Apply() override { return 0; }
+};
+
+struct Rgba {
+  int r, g, b, a;
+  bool operator==(const Rgba&) const = default;
+};
+
+class RendererTest : public test::EngineTest {
+ protected:
+  void SetUp() override {
+    test::EngineTest::SetUp();
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    if (LoadRenderer(String("OpenGL")) != kOk) GTEST_SKIP() << "no GL renderer here";
+    renderer_ = static_cast<OpenGLRenderer*>(GetRenderer());
+    // The offscreen driver reports no full-screen mode: open a windowed
+    // configuration.
+    int32_t windowed = -1;
+    for (int32_t i = 0; i < renderer_->GetConfigurationCount(); ++i) {
+      if (!renderer_->GetConfiguration(i).fullScreen && renderer_->GetConfiguration(i).samples == 1) {
+        windowed = i;
+        break;
+      }
+    }
+    ASSERT_GE(windowed, 0);
+    ASSERT_EQ(renderer_->OpenWindow(windowed, String("renderer test"), 0, 0, 0, 32, 32), kOk);
+  }
+  void TearDown() override {
+    pass_ = nullptr;
+    ReleaseRenderer();
+    test::EngineTest::TearDown();
+  }
+
+  Rgba Pixel(uint32_t x, uint32_t y) {
+    std::vector<uint8_t> rgba;
+    if (!renderer_->GetDevice()->ReadPixels(x, y, 1, 1, &rgba)) return Rgba{-1, -1, -1, -1};
+    return Rgba{rgba[0], rgba[1], rgba[2], rgba[3]};
+  }
+
+  // A quad over the whole target with texture coordinates 0..1, drawn with
+  // `pass` through the renderer's stream setters.
+  void DrawQuad(Pass* pass, BaseTexture* texture) {
+    renderer_->SetCurrentPass(pass);
+    renderer_->BeginPass(pass);
+    renderer_->SetTexture(texture, 0);
+    renderer_->SetPositions(positions_.Get());
+    renderer_->SetTexCoords(coordinates_.Get(), 0);
+    renderer_->SetIndices(indices_.Get());
+    renderer_->DrawIndexed(3, 4, 6);
+  }
+
+  void MakeQuad() {
+    const Vector3 corners[4] = {{-1, 1, 0.5f}, {1, 1, 0.5f}, {1, -1, 0.5f}, {-1, -1, 0.5f}};
+    const Vector2 uv[4] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    const int32_t list[6] = {0, 1, 2, 0, 2, 3};
+    positions_ = new Vector3Buffer(String("positions"), 4, corners);
+    coordinates_ = new Vector2Buffer(String("uv"), 4, uv);
+    indices_ = new IntBuffer(String("indices"), 6, list);
+    pass_ = new PlainPass();
+    // The texture alone, unlit, both faces.
+    RenderStateBlock* block = pass_->GetRenderStateBlock();
+    block->cullEnable = false;
+    block->depthEnable = false;
+    block->stages[0].mode = 0;  // replace
+    block->stages[0].magnificationFilter = 0;
+    block->stages[0].minificationFilter = 0;
+  }
+
+  OpenGLRenderer* renderer_ = nullptr;
+  Ref<Vector3Buffer> positions_;
+  Ref<Vector2Buffer> coordinates_;
+  Ref<IntBuffer> indices_;
+  Ref<PlainPass> pass_;
+};
+
+TEST_F(RendererTest, DeviceCreationLogsTheCapabilities) {
+  for (const char* line : {"Created HARDWARE VERTEXPROCESSING", "COLOR BPP 32", "Stencil BPP 8", "VERTEX SHADER 1",
+                           "PIXEL SHADER 1", "Occlusion Query [true]", "Hardware Shadowmaps [true]",
+                           "A16B16G16R16F Textures [true]"}) {
+    EXPECT_TRUE(log_->Has(kLogInfo, line)) << line;
+  }
+  // llvmpipe's points are far below 8000 pixels: no point sprites.
+  EXPECT_FALSE(renderer_->GetCaps().pointSprites);
+  EXPECT_TRUE(log_->Has(kLogInfo, "Point Sprites [false]"));
+  EXPECT_EQ(renderer_->GetViewportWidth(), 32);
+  // Clear, an empty frame, present.
+  renderer_->Clear(kClearTarget | kClearDepth, Color{1, 0, 0, 1}, 1.0f, 0);
+  ASSERT_EQ(renderer_->BeginFrame(), kOk);
+  ASSERT_NE(renderer_->GetCamera(), nullptr);  // a default camera appeared
+  renderer_->EndFrame();
+  EXPECT_EQ(Pixel(5, 5), (Rgba{255, 0, 0, 255}));
+  EXPECT_EQ(renderer_->GetClearColor(), (Color{1, 0, 0, 1}));
+}
+
+TEST_F(RendererTest, TexturesOfEachImageFormatArriveTheRightWayUp) {
+  MakeQuad();
+  // 2x2, rows bottom first: bottom row blue, white; top row red, green.
+  const struct {
+    uint32_t format;
+    std::vector<uint8_t> pixels;
+    Rgba topLeft, bottomRight;
+  } cases[] = {
+      {kImageRGB8, {0, 0, 255, 255, 255, 255, 255, 0, 0, 0, 255, 0}, {255, 0, 0, 255}, {255, 255, 255, 255}},
+      {kImageRGBA8,
+       {0, 0, 255, 255, 255, 255, 255, 128, 255, 0, 0, 255, 0, 255, 0, 64},
+       {255, 0, 0, 255},
+       {255, 255, 255, 128}},
+  };
+  for (const auto& c : cases) {
+    Ref<Image> image(new Image(String("img"), c.format, 2, 2));
+    ASSERT_NE(image->GetPixels(), nullptr);
+    std::copy(c.pixels.begin(), c.pixels.end(), image->GetPixels());
+    Ref<Texture> texture(new Texture(String("tex")));
+    texture->SetImage(image.Get());
+    renderer_->Clear(kClearTarget, Color{0, 0, 0, 1}, 1.0f, 0);
+    DrawQuad(pass_.Get(), texture.Get());
+    EXPECT_EQ(Pixel(4, 4), c.topLeft) << c.format;
+    EXPECT_EQ(Pixel(27, 27), c.bottomRight) << c.format;
+    EXPECT_EQ(texture->GetMipMapCount(), 2);  // a full chain for 2x2
+    EXPECT_FALSE(texture->Handle().changed);
+  }
+}
+
+TEST_F(RendererTest, ChangedBuffersAreUploadedAgainAndUnchangedOnesAreNot) {
+  MakeQuad();
+  Ref<Image> image(new Image(String("img"), kImageRGB8, 1, 1));
+  ASSERT_NE(image->GetPixels(), nullptr);
+  image->GetPixels()[0] = 0;
+  image->GetPixels()[1] = 255;
+  image->GetPixels()[2] = 0;
+  Ref<Texture> texture(new Texture(String("green")));
+  texture->SetImage(image.Get());
+  DrawQuad(pass_.Get(), texture.Get());
+  void* const positionsCopy = positions_->Handle().handle;
+  void* const passCopy = pass_->Handle().handle;
+  ASSERT_NE(positionsCopy, nullptr);
+  EXPECT_FALSE(positions_->IsChanged());
+  EXPECT_EQ(Pixel(16, 16), (Rgba{0, 255, 0, 255}));
+  // Indices are 32-bit where the device takes more than 65536 vertices.
+  ASSERT_NE(renderer_->IndexBufferOf(indices_.Get()), nullptr);
+  EXPECT_EQ(renderer_->IndexBufferOf(indices_.Get())->GetFormat(), d3d::kFmtIndex32);
+
+  // Shrink the quad to the left half: the changed positions go up again,
+  // the pass is replayed, not recorded again.
+  positions_->Elements()[1].x = 0;
+  positions_->Elements()[2].x = 0;
+  positions_->MarkChanged();
+  renderer_->Clear(kClearTarget, Color{0, 0, 0, 1}, 1.0f, 0);
+  DrawQuad(pass_.Get(), texture.Get());
+  EXPECT_EQ(Pixel(8, 16), (Rgba{0, 255, 0, 255}));
+  EXPECT_EQ(Pixel(24, 16), (Rgba{0, 0, 0, 255}));
+  EXPECT_EQ(positions_->Handle().handle, positionsCopy);
+  EXPECT_EQ(pass_->Handle().handle, passCopy);
+  EXPECT_FALSE(positions_->IsChanged());
+
+  // An invalidated pass is recorded again at its next use.
+  pass_->Invalidate();
+  DrawQuad(pass_.Get(), texture.Get());
+  EXPECT_NE(pass_->Handle().handle, nullptr);
+  EXPECT_FALSE(pass_->Handle().changed);
+}
+
+TEST_F(RendererTest, ALostDeviceDropsEveryCopyAndTheNextFrameRebuilds) {
+  MakeQuad();
+  Ref<Image> image(new Image(String("img"), kImageRGB8, 1, 1));
+  ASSERT_NE(image->GetPixels(), nullptr);
+  image->GetPixels()[0] = 255;
+  image->GetPixels()[1] = 0;
+  image->GetPixels()[2] = 0;
+  Ref<Texture> texture(new Texture(String("red")));
+  texture->SetImage(image.Get());
+  DrawQuad(pass_.Get(), texture.Get());
+  EXPECT_GT(renderer_->GetDeviceObjectCount(), 0u);
+  renderer_->GetDevice()->SimulateLostFrames(1);
+  EXPECT_EQ(renderer_->BeginScene(), 1);
+  EXPECT_EQ(renderer_->GetDeviceObjectCount(), 0u);
+  EXPECT_EQ(positions_->Handle().handle, nullptr);
+  EXPECT_TRUE(texture->Handle().changed);
+  EXPECT_EQ(pass_->Handle().handle, nullptr);
+  // Back again: everything is made on its next use.
+  ASSERT_EQ(renderer_->BeginScene(), 0);
+  renderer_->Clear(kClearTarget, Color{0, 0, 0, 1}, 1.0f, 0);
+  DrawQuad(pass_.Get(), texture.Get());
+  EXPECT_EQ(Pixel(16, 16), (Rgba{255, 0, 0, 255}));
+}
+
+TEST_F(RendererTest, RenderStatesTranslateFieldByField) {
+  Ref<RenderStateBlock> block(new RenderStateBlock(String()));
+  block->blendEnable = true;
+  block->sourceBlend = 1;       // one
+  block->destinationBlend = 9;  // inverse destination alpha
+  block->alphaTestEnable = true;
+  block->alphaFunction = 6;     // greater-equal
+  block->alphaReference = 300;  // clamped to 255
+  block->cullMode = 0;          // clockwise
+  block->fogEnable = true;
+  block->fogMode = 2;
+  block->fogDensity = 0.25f;
+  block->pixelFog = true;
+  block->depthFunction = 5;
+  block->stencilPass = 2;
+  block->wireframe = true;
+  block->stages[1].mode = 5;
+  block->stages[1].colorOperation = 5;  // lerp: three arguments
+  block->stages[1].colorArgument0 = 1;  // diffuse
+  block->stages[1].colorModifier0 = 3;  // complement and alpha replicate
+  block->stages[1].addressU = 0;
+  block->stages[1].minificationFilter = 3;
+  block->stages[1].coordinateGeneration = 5;
+  block->stages[7].textureFactor = Color{1, 0, 0, 1};
+  block->pointSprites = true;
+  d3d::Device& device = *renderer_->GetDevice();
+  TranslateRenderStates(*block, device, false);
+  EXPECT_EQ(device.GetRenderState(d3d::kRsAlphaBlendEnable), 1u);
+  EXPECT_EQ(device.GetRenderState(d3d::kRsSrcBlend), d3d::kBlendOne);
+  EXPECT_EQ(device.GetRenderState(d3d::kRsDestBlend), d3d::kBlendInvDestAlpha);
+  EXPECT_EQ(device.GetRenderState(d3d::kRsDestBlendAlpha), d3d::kBlendInvDestAlpha);
+  EXPECT_EQ(device.GetRenderState(d3d::kRsAlphaFunc), d3d::kCmpGreaterEqual);
+  EXPECT_EQ(device.GetRenderState(d3d::kRsAlphaRef), 255u);
+  EXPECT_EQ(device.GetRenderState(d3d::kRsCullMode), d3d::kCullCw);
+  EXPECT_EQ(device.GetRenderState(d3d::kRsFogTableMode), d3d::kFogExp2);
+  EXPECT_EQ(d3d::BitsFloat(device.GetRenderState(d3d::kRsFogDensity)), 0.25f);
+  EXPECT_EQ(device.GetRenderState(d3d::kRsZFunc), d3d::kCmpGreater);
+  EXPECT_EQ(device.GetRenderState(d3d::kRsStencilPass), d3d::kStencilIncrSat);
+  EXPECT_EQ(device.GetRenderState(d3d::kRsFillMode), d3d::kFillWireframe);
+  EXPECT_EQ(device.GetTextureStageState(1, d3d::kTssColorOp), d3d::kTopLerp);
+  EXPECT_EQ(device.GetTextureStageState(1, d3d::kTssColorArg0),
+            d3d::kTaDiffuse | d3d::kTaComplement | d3d::kTaAlphaReplicate);
+  EXPECT_EQ(device.GetTextureStageState(1, d3d::kTssTexCoordIndex), 1u);  // pass-through, projected
+  EXPECT_EQ(device.GetTextureStageState(1, d3d::kTssTextureTransformFlags), d3d::kTtffCount3 | d3d::kTtffProjected);
+  EXPECT_EQ(device.GetTextureStageState(0, d3d::kTssColorOp), d3d::kTopModulate);
+  EXPECT_EQ(device.GetSamplerState(1, d3d::kSampAddressU), d3d::kTaddressClamp);
+  EXPECT_EQ(device.GetSamplerState(1, d3d::kSampMinFilter), d3d::kTexfPoint);
+  EXPECT_EQ(device.GetSamplerState(1, d3d::kSampMipFilter), d3d::kTexfLinear);
+  EXPECT_EQ(device.GetRenderState(d3d::kRsTextureFactor), 0xFFFF0000u);  // stage 7's factor
+  EXPECT_EQ(device.GetRenderState(d3d::kRsPointSpriteEnable), 1u);
+  EXPECT_EQ(d3d::BitsFloat(device.GetRenderState(d3d::kRsPointScaleC)), 1.0f);
+}
+
+TEST_F(RendererTest, TextureMatrixRuleAndGammaRamp) {
+  d3d::Device& device = *renderer_->GetDevice();
+  Matrix4 shift = Matrix4::Identity();
+  shift.m[3][0] = 0.5f;
+  renderer_->SetTextureMatrix(2, shift);
+  EXPECT_EQ(device.GetTextureStageState(2, d3d::kTssTextureTransformFlags), d3d::kTtffCount3);
+  renderer_->SetTextureMatrix(2, Matrix4::Identity());
+  EXPECT_EQ(device.GetTextureStageState(2, d3d::kTssTextureTransformFlags), d3d::kTtffDisable);
+  uint16_t ramp[256];
+  Renderer::BuildGammaRamp(0, ramp);
+  EXPECT_EQ(ramp[0], 0);
+  EXPECT_EQ(ramp[1], 256);
+  EXPECT_EQ(ramp[255], 65280);
+  Renderer::BuildGammaRamp(100, ramp);
+  EXPECT_EQ(ramp[0], 20000);
+  EXPECT_EQ(ramp[255], 65535);  // saturates
+  Renderer::BuildGammaRamp(-100, ramp);
+  EXPECT_EQ(ramp[0], 0);
+  EXPECT_EQ(ramp[100], 5600);
+  // The offscreen display takes no ramp: logged, and the run goes on.
+  renderer_->SetGamma(0);
+  EXPECT_TRUE(log_->Has(kLogWarning, Text("Невозможно установить гамму [%d].", 0)));
+}
+
+}  // namespace
+}  // namespace klx
