@@ -13,11 +13,14 @@
 #include "core/lifecycle.h"
 #include "core/log.h"
 #include "core/module_manager.h"
+#include "assets/image.h"
 #include "platform/message_box.h"
+#include "platform/system_window.h"
 #include "platform/resources.h"
 #include "platform/user_folders.h"
 #include "render/renderer.h"
 #include "vfs/file_manager.h"
+#include "vfs/virtual_file.h"
 
 namespace klx {
 namespace {
@@ -239,10 +242,67 @@ String SaverApplication::GetWindowTitle() const {
   return name != nullptr ? *name : String("3D SCREENSAVER");
 }
 
+String SaverApplication::GetPreviewClassName() const {
+  const String* name = GetLocalString(String("AppName"));
+  return name != nullptr ? *name : String("VELMORASTUDIO 3D SCREENSAVER APPLICATION");
+}
+
+bool SaverApplication::LoadPreviewPicture() {
+  VirtualFile* file = FileManager::FindFile(String("preview.bmp"));
+  if (file == nullptr) return false;
+  Ref<Image> image(new Image(file, String()));
+  const uint32_t format = image->GetFormat();
+  if (image->GetPixels() == nullptr || (format != kImageRGB8 && format != kImageRGBA8)) return false;
+  previewWidth_ = static_cast<int32_t>(image->GetWidth());
+  previewHeight_ = static_cast<int32_t>(image->GetHeight());
+  const uint32_t bytes = BytesPerPixel(format);
+  previewPixels_.resize(static_cast<size_t>(previewWidth_) * previewHeight_);
+  for (int32_t y = 0; y < previewHeight_; ++y) {
+    // Image rows are stored bottom first.
+    const uint8_t* row = image->GetPixels() + static_cast<size_t>(previewHeight_ - 1 - y) * previewWidth_ * bytes;
+    for (int32_t x = 0; x < previewWidth_; ++x, row += bytes) {
+      previewPixels_[static_cast<size_t>(y) * previewWidth_ + x] =
+          0xFF000000u | (uint32_t{row[0]} << 16) | (uint32_t{row[1]} << 8) | row[2];
+    }
+  }
+  return true;
+}
+
+void SaverApplication::PaintPreview() {
+  if (previewWindow_ != nullptr && !previewPixels_.empty()) {
+    PaintSystemWindow(previewWindow_, previewPixels_.data(), previewWidth_, previewHeight_);
+  }
+}
+
+int SaverApplication::RunPreview() {
+  // The preview runs in the background of the host's dialog. It waits for
+  // the window system instead of polling it: a busy loop would keep a
+  // processor core busy for as long as the dialog is open.
+  setpriority(PRIO_PROCESS, 0, 19);
+  PaintPreview();
+  while (running_) {
+    bool exposed = false;
+    bool closed = false;
+    WaitForWindowEvents(500, &exposed, &closed);
+    if (closed || !IsSystemWindowAlive(previewWindow_)) {
+      running_ = false;
+    } else if (exposed) {
+      PaintPreview();
+    }
+  }
+  return kOk;
+}
+
 int SaverApplication::CreateWindows() {
   if (mode_ == kSaverModePreview) {
-    // The preview window is drawn by the renderer's side of the program.
-    return kFailed;
+    // A child filling the host's window, or a small window of its own.
+    const String name = GetPreviewClassName();
+    if (CreateSystemWindow(&previewWindow_, name, parentWindow_, false, 32, 100, 100, 50, 50) != kOk ||
+        previewWindow_ == nullptr) {
+      return kFailed;
+    }
+    LoadPreviewPicture();  // without a picture the window stays black
+    return kOk;
   }
   if (!IsFullScreenMode(mode_)) return kOk;
 
@@ -282,6 +342,11 @@ int SaverApplication::DestroyWindows() {
   // The render window goes with the renderer; only the preview window is
   // the application's own.
   windowsOpen_ = false;
+  if (mode_ == kSaverModePreview && previewWindow_ != nullptr) {
+    DestroySystemWindow(previewWindow_);
+    previewWindow_ = nullptr;
+    SDL_ShowCursor(SDL_ENABLE);
+  }
   return kOk;
 }
 
@@ -376,9 +441,7 @@ int SaverApplication::Run() {
       LogInfo(KLX_TEXT("Диалог настроек в этой версии отсутствует."));
       return kOk;
     case kSaverModePreview:
-      // The preview runs in the background of the host's dialog.
-      setpriority(PRIO_PROCESS, 0, 19);
-      return kOk;
+      return RunPreview();
     case kSaverModePassword:
       return kOk;
     case kSaverModeSaver:

@@ -19,6 +19,8 @@
 
 namespace klx {
 
+struct SystemWindow;
+
 class SaverApplication : public InputHandler {
  public:
   SaverApplication();
@@ -113,6 +115,12 @@ class SaverApplication : public InputHandler {
   void DrawOverlay();
   int ReleaseOverlayRenderData();
   String GetWindowTitle() const;
+  String GetPreviewClassName() const;
+  // The preview: "preview.bmp" from the resource archive, painted scaled
+  // into the host's window whenever it is exposed.
+  bool LoadPreviewPicture();
+  void PaintPreview();
+  int RunPreview();
 
   std::string commandLine_;
   String rendererModuleName_;
@@ -129,6 +137,10 @@ class SaverApplication : public InputHandler {
   FpsCounter fpsCounter_;
   double totalTime_ = 0.0;
   uint32_t shutdownPauseMs_ = 1000;
+  SystemWindow* previewWindow_ = nullptr;
+  std::vector<uint32_t> previewPixels_;
+  int32_t previewWidth_ = 0;
+  int32_t previewHeight_ = 0;
 };
 
 // Copies the "MEDIADATA" resource of that number into `bytes`: 0, or 1 with

@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <algorithm>
 #include <cstring>
@@ -318,6 +319,84 @@ int DestroySystemWindow(SystemWindow* window) {
 
 SDL_Window* GetSdlWindow(const SystemWindow* window) {
   return window != nullptr ? window->sdl : nullptr;
+}
+
+bool IsSystemWindowAlive(SystemWindow* window) {
+  if (window == nullptr) return false;
+  if (window->childDisplay == nullptr) return true;
+  ScopedXErrorTrap trap(window->childDisplay);
+  XWindowAttributes attributes;
+  const bool found = XGetWindowAttributes(window->childDisplay, window->childWindow, &attributes) != 0;
+  return !trap.Failed() && found;
+}
+
+bool PaintSystemWindow(SystemWindow* window, const uint32_t* pixels, int32_t width, int32_t height) {
+  if (window == nullptr || pixels == nullptr || width <= 0 || height <= 0) return false;
+  // The picture scaled to the window (nearest texel), as the host's
+  // preview area asks for a stretched bitmap.
+  auto scaled = [&](int32_t targetWidth, int32_t targetHeight, std::vector<uint32_t>* out) {
+    out->resize(static_cast<size_t>(targetWidth) * targetHeight);
+    for (int32_t y = 0; y < targetHeight; ++y) {
+      const int32_t sy = static_cast<int32_t>(static_cast<int64_t>(y) * height / targetHeight);
+      for (int32_t x = 0; x < targetWidth; ++x) {
+        const int32_t sx = static_cast<int32_t>(static_cast<int64_t>(x) * width / targetWidth);
+        (*out)[static_cast<size_t>(y) * targetWidth + x] = pixels[static_cast<size_t>(sy) * width + sx];
+      }
+    }
+  };
+  if (window->childDisplay != nullptr) {
+    Display* display = window->childDisplay;
+    ScopedXErrorTrap trap(display);
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display, window->childWindow, &attributes) == 0 || attributes.width <= 0 ||
+        attributes.height <= 0 || attributes.depth < 24) {
+      return false;
+    }
+    std::vector<uint32_t> image;
+    scaled(attributes.width, attributes.height, &image);
+    XImage* ximage = XCreateImage(display, attributes.visual, static_cast<unsigned>(attributes.depth), ZPixmap, 0,
+                                  reinterpret_cast<char*>(image.data()), static_cast<unsigned>(attributes.width),
+                                  static_cast<unsigned>(attributes.height), 32, 0);
+    if (ximage == nullptr) return false;
+    const GC gc = XCreateGC(display, window->childWindow, 0, nullptr);
+    XPutImage(display, window->childWindow, gc, ximage, 0, 0, 0, 0, static_cast<unsigned>(attributes.width),
+              static_cast<unsigned>(attributes.height));
+    XFreeGC(display, gc);
+    ximage->data = nullptr;  // the vector owns the pixels
+    XDestroyImage(ximage);
+    XFlush(display);
+    return !trap.Failed();
+  }
+  SDL_Surface* surface = SDL_GetWindowSurface(window->sdl);
+  if (surface == nullptr) return false;
+  std::vector<uint32_t> image;
+  scaled(surface->w, surface->h, &image);
+  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(image.data(), surface->w, surface->h, 32, surface->w * 4,
+                                                           SDL_PIXELFORMAT_ARGB8888);
+  if (source == nullptr) return false;
+  SDL_BlitSurface(source, nullptr, surface, nullptr);
+  SDL_FreeSurface(source);
+  return SDL_UpdateWindowSurface(window->sdl) == 0;
+}
+
+void WaitForWindowEvents(int32_t timeoutMs, bool* exposed, bool* closed) {
+  *exposed = false;
+  *closed = false;
+  if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
+  SDL_Event event;
+  if (SDL_WaitEventTimeout(&event, timeoutMs) == 0) return;
+  do {
+    if (event.type == SDL_QUIT) *closed = true;
+    if (event.type == SDL_WINDOWEVENT) {
+      switch (event.window.event) {
+        case SDL_WINDOWEVENT_CLOSE: *closed = true; break;
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_SIZE_CHANGED: *exposed = true; break;
+        default: break;
+      }
+    }
+  } while (SDL_PollEvent(&event) != 0);
 }
 
 String GetSystemWindowClassName() { return g_className; }

@@ -32,6 +32,17 @@ int DestroySystemWindow(SystemWindow* window);
 
 SDL_Window* GetSdlWindow(const SystemWindow* window);
 
+// Whether the window still exists (a host may destroy the parent of a
+// child window, and the child with it).
+bool IsSystemWindowAlive(SystemWindow* window);
+// Shows a picture (0xAARRGGBB pixels, rows top first) scaled to the
+// window's size; false when it cannot be drawn.
+bool PaintSystemWindow(SystemWindow* window, const uint32_t* pixels, int32_t width, int32_t height);
+// Waits up to `timeoutMs` for the window system and takes every pending
+// event: `exposed` when a window needs painting, `closed` when one was
+// closed or the process was asked to end. Input is not queued here.
+void WaitForWindowEvents(int32_t timeoutMs, bool* exposed, bool* closed);
+
 // What exists now, for diagnostics and tests: the registered class name
 // (empty when none) and the bounds of every window, the render window first.
 struct SystemWindowInfo {

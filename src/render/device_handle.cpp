@@ -4,6 +4,9 @@
 
 namespace klx {
 
+DeviceHandle::DeviceHandle() = default;
+DeviceHandle::~DeviceHandle() = default;
+
 void DeviceHandle::Store(void* copy) {
   owner = GetRenderer();
   handle = copy;

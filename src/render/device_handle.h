@@ -13,6 +13,12 @@ namespace klx {
 class Renderer;
 
 struct DeviceHandle {
+  // Out of line, so users need not see the renderer's definition.
+  DeviceHandle();
+  ~DeviceHandle();
+  DeviceHandle(const DeviceHandle&) = delete;
+  DeviceHandle& operator=(const DeviceHandle&) = delete;
+
   bool changed = true;
   Ref<Renderer> owner;
   void* handle = nullptr;

@@ -10,7 +10,12 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <csignal>
+#include <memory>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -358,6 +363,59 @@ TEST(GlOnX11, PresentShowsTheBackBufferTheRightWayUp) {
   declaration.reset();
   device.reset();
   EXPECT_EQ(DestroySystemWindow(window), kOk);
+}
+
+// The saver's preview: "/p <xid>" paints its picture into a child of the
+// host's window and ends when the host's window goes.
+TEST(Preview, PaintsThePictureIntoTheHostWindowAndEndsWithIt) {
+  REQUIRE_X11();
+  test::ScratchFolder scratch;
+  auto host = std::make_unique<ForeignWindow>(200, 150);
+  ASSERT_NE(host->id(), 0u);
+  const std::string parent = std::to_string(host->id());
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    setenv("XDG_DATA_HOME", (scratch.path() + "/data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (scratch.path() + "/config").c_str(), 1);
+    setenv("KLX_NO_MESSAGE_BOXES", "1", 1);
+    execl(KLX_SAVER_PATH, "klx-saver", "/p", parent.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // The child window appears and gets painted.
+  bool painted = false;
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  for (int attempt = 0; attempt < 100 && !painted; ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const std::vector<Window> children = host->Children();
+    if (children.size() != 1) continue;
+    XImage* image = XGetImage(display, children[0], 0, 0, 200, 150, AllPlanes, ZPixmap);
+    if (image == nullptr) continue;
+    const unsigned long top = XGetPixel(image, 100, 3);
+    const unsigned long bottom = XGetPixel(image, 100, 146);
+    XDestroyImage(image);
+    // The sky is orange at the top (red over blue); the hills at the
+    // bottom are dark blue.
+    const int topRed = static_cast<int>((top >> 16) & 0xFF), topBlue = static_cast<int>(top & 0xFF);
+    const int bottomRed = static_cast<int>((bottom >> 16) & 0xFF), bottomBlue = static_cast<int>(bottom & 0xFF);
+    painted = topRed > 200 && topBlue < 120 && bottomBlue > bottomRed;
+  }
+  XCloseDisplay(display);
+  EXPECT_TRUE(painted);
+  // The host closes its dialog: the saver ends on its own, successfully.
+  host.reset();
+  int status = -1;
+  for (int attempt = 0; attempt < 60; ++attempt) {
+    if (waitpid(pid, &status, WNOHANG) == pid) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  if (!WIFEXITED(status)) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    FAIL() << "the preview did not end when its host window went";
+  }
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
