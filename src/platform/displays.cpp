@@ -1,6 +1,7 @@
 #include "platform/displays.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 namespace klx {
 namespace {
@@ -17,7 +18,30 @@ DisplayMode FromSdl(const SDL_DisplayMode& mode) {
 
 }  // namespace
 
+// SDL loads the GL and EGL libraries (and through them Mesa's driver) for
+// each GL window and unloads them when the video system stops; a renderer
+// that opens and closes windows would load the driver again every time.
+// They are loaded once for the life of the process instead. This also keeps
+// their allocations attributable for the leak checker, whose suppressions
+// of third-party libraries cannot name an unloaded one.
+void KeepGraphicsLibrariesLoaded() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  const char* const libraries[] = {
+      "libGL.so.1",       "libGLX.so.0",        "libGLX_mesa.so.0", "libEGL.so.1",
+      "libEGL_mesa.so.0", "libGLdispatch.so.0", "libglapi.so.0",    "libgbm.so.1",
+      "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so",
+      "/usr/lib/x86_64-linux-gnu/dri/kms_swrast_dri.so",
+  };
+  for (const char* library : libraries) {
+    // A library that is missing here is simply not used.
+    dlopen(library, RTLD_LAZY | RTLD_GLOBAL | RTLD_NODELETE);
+  }
+}
+
 bool AcquireVideo() {
+  KeepGraphicsLibrariesLoaded();
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");

@@ -24,6 +24,10 @@ struct DisplayMode {
   uint32_t pixelFormat = 0; // the host's format code
 };
 
+// Loads the GL, EGL and Mesa driver libraries for good (once per process;
+// see displays.cpp). The video start and the GL device call it.
+void KeepGraphicsLibrariesLoaded();
+
 // Starts the video system (counted); false when no display can be opened.
 // Sets the hints the program relies on first (the host's own screensaver
 // stays allowed, full-screen windows are not minimised on focus loss).

@@ -51,11 +51,13 @@ TEST_F(Buffers, ElementsSizesAndTheStreamForm) {
   EXPECT_STREQ(intsCopy->GetName().CStr(), "i");
   EXPECT_TRUE(intsCopy->IsChanged());
   const Color colors[1] = {{0.1f, 0.2f, 0.3f, 0.4f}};
-  Ref<ColorBuffer> colorCopy = RoundTrip(new ColorBuffer(String("c"), 1, colors));
+  Ref<ColorBuffer> colors1(new ColorBuffer(String("c"), 1, colors));
+  Ref<ColorBuffer> colorCopy = RoundTrip(colors1.Get());
   ASSERT_TRUE(colorCopy);
   EXPECT_EQ(colorCopy->Elements()[0], colors[0]);
   // An empty buffer stays without an array.
-  Ref<FloatBuffer> empty = RoundTrip(new FloatBuffer(String("e")));
+  Ref<FloatBuffer> none(new FloatBuffer(String("e")));
+  Ref<FloatBuffer> empty = RoundTrip(none.Get());
   ASSERT_TRUE(empty);
   EXPECT_EQ(empty->GetCount(), 0);
   EXPECT_EQ(empty->GetData(), nullptr);

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 
+#include "platform/displays.h"
 #include "render/gl/mip_chain.h"
 
 namespace klx::d3d {
@@ -66,6 +67,7 @@ std::unique_ptr<Device> CreateGlDevice(SDL_Window* window, const DeviceSettings&
     *error = "no window";
     return nullptr;
   }
+  KeepGraphicsLibrariesLoaded();
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
