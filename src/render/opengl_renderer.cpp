@@ -659,6 +659,31 @@ void OpenGLRenderer::DrawPrimitives(int32_t primitiveKind, int32_t primitiveCoun
   if (primitiveCount > 0) Draw(primitiveKind, false, static_cast<uint32_t>(primitiveCount), 0);
 }
 
+void OpenGLRenderer::DrawIndexedStreams(int32_t primitiveKind, Buffer* positions, IntBuffer* indices,
+                                        Vector4Buffer* weights, Vector4Buffer* blendIndices, Buffer* texCoords) {
+  if (!device_ || positions == nullptr || indices == nullptr) return;
+  uint32_t stride = 12;
+  FloatsType(positions, &stride);
+  device_->SetStreamSource(0, VertexBufferOf(positions), 0, stride);
+  if (texCoords != nullptr) device_->SetStreamSource(1, VertexBufferOf(texCoords), 0, 8);
+  if (weights != nullptr) device_->SetStreamSource(2, VertexBufferOf(weights), 0, 16);
+  if (blendIndices != nullptr) device_->SetStreamSource(3, VertexBufferOf(blendIndices), 0, 16);
+  device_->SetIndices(IndexBufferOf(indices));
+  Pass* pass = GetCurrentPass();
+  RenderStateBlock* states = pass != nullptr ? pass->GetRenderStateBlock() : nullptr;
+  if (GetMirrorCulling() && states != nullptr && states->cullEnable) {
+    device_->SetRenderState(d3d::kRsCullMode, states->cullMode == 0 ? d3d::kCullCcw : d3d::kCullCw);
+  }
+  if (GetDepthEqual()) device_->SetRenderState(d3d::kRsZFunc, d3d::kCmpEqual);
+  static constexpr d3d::PrimitiveType kTypes[] = {d3d::kPtPointList, d3d::kPtLineList, d3d::kPtLineStrip,
+                                                  d3d::kPtTriangleList};
+  const uint32_t n = static_cast<uint32_t>(indices->GetCount());
+  const uint32_t counts[] = {n, n / 2, n > 0 ? n - 1 : 0, n / 3};
+  if (primitiveKind < 0 || primitiveKind > 3 || counts[primitiveKind] == 0) return;
+  device_->DrawIndexedPrimitive(kTypes[primitiveKind], 0, 0, static_cast<uint32_t>(positions->GetCount()), 0,
+                                counts[primitiveKind]);
+}
+
 // ---------------------------------------------------------------------------
 // Frames, matrices, lights
 

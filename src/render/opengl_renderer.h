@@ -51,6 +51,8 @@ class OpenGLRenderer : public Renderer {
   void BeginPass(Pass* pass) override;
   void DrawIndexed(int32_t primitiveKind, int32_t vertexCount, int32_t indexCount) override;
   void DrawPrimitives(int32_t primitiveKind, int32_t primitiveCount) override;
+  void DrawIndexedStreams(int32_t primitiveKind, Buffer* positions, IntBuffer* indices, Vector4Buffer* weights,
+                          Vector4Buffer* blendIndices, Buffer* texCoords) override;
   void Clear(uint32_t flags, const Color& color, float depth, uint32_t stencil) override;
   int BeginScene() override;
   void EndScene() override;

@@ -105,6 +105,8 @@ void Renderer::SetCamera(Camera* camera) {
 
 Camera* Renderer::GetCamera() const { return activeCamera_.Get(); }
 
+CullingFrustum* Renderer::GetActiveFrustum() { return activeCamera_ ? &activeCamera_->Frustum() : nullptr; }
+
 Object* Renderer::GetCurrentGeometry() const { return currentGeometry_.Get(); }
 void Renderer::SetCurrentGeometry(Object* geometry) { currentGeometry_ = geometry; }
 

@@ -14,6 +14,7 @@
 #include "core/ref_counted.h"
 #include "animation/post_update_controller.h"
 #include "scene/camera.h"
+#include "scene/draw_context.h"
 #include "scene/light.h"
 
 namespace klx {
@@ -92,7 +93,7 @@ struct RendererCaps {
   bool mipAutogen[8] = {};
 };
 
-class Renderer : public RefCounted {
+class Renderer : public RefCounted, public DrawContext {
  public:
   Renderer();
   ~Renderer() override;
@@ -117,7 +118,9 @@ class Renderer : public RefCounted {
   // Appends a listener for the next BeginFrame unless it is listed; its index.
   int32_t AddFrameListener(PostUpdateController* listener);
   // The sorted queue (largest key first), then the final queue.
-  void FlushQueues();
+  void FlushQueues() override;
+  // The active camera's planes for the draw traversal; null without one.
+  CullingFrustum* GetActiveFrustum() override;
   void QueueSorted(Drawable* drawable, float key);
   void QueueFinal(Drawable* drawable);
   // FlushQueues, the current geometry dropped, then EndScene.
@@ -199,6 +202,13 @@ class Renderer : public RefCounted {
   }
   virtual void DrawPrimitives(int32_t primitiveKind, int32_t primitiveCount) {
     (void)primitiveKind, (void)primitiveCount;
+  }
+  // Shadow-map drawing: positions on stream 0, texture coordinates on 1,
+  // blend weights on 2 and blend indices on 3, drawn indexed with whatever
+  // vertex declaration is bound.
+  virtual void DrawIndexedStreams(int32_t primitiveKind, Buffer* positions, IntBuffer* indices,
+                                  Vector4Buffer* weights, Vector4Buffer* blendIndices, Buffer* texCoords) {
+    (void)primitiveKind, (void)positions, (void)indices, (void)weights, (void)blendIndices, (void)texCoords;
   }
   // Flags: kClearTarget, kClearDepth, kClearStencil. With the target flag
   // the colour also becomes the stored clear colour.

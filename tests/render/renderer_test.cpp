@@ -133,6 +133,8 @@ TEST_F(RendererTest, TexturesOfEachImageFormatArriveTheRightWayUp) {
        {0, 0, 255, 255, 255, 255, 255, 128, 255, 0, 0, 255, 0, 255, 0, 64},
        {255, 0, 0, 255},
        {255, 255, 255, 128}},
+      // One byte of alpha: (0, 0, 0, a).
+      {kImageA8, {10, 20, 30, 40}, {0, 0, 0, 30}, {0, 0, 0, 20}},
   };
   for (const auto& c : cases) {
     Ref<Image> image(new Image(String("img"), c.format, 2, 2));
@@ -210,6 +212,72 @@ TEST_F(RendererTest, ALostDeviceDropsEveryCopyAndTheNextFrameRebuilds) {
   renderer_->Clear(kClearTarget, Color{0, 0, 0, 1}, 1.0f, 0);
   DrawQuad(pass_.Get(), texture.Get());
   EXPECT_EQ(Pixel(16, 16), (Rgba{255, 0, 0, 255}));
+}
+
+// Records the order it was drawn in.
+class OrderDrawable : public Drawable {
+ public:
+  OrderDrawable(int id, std::vector<int>* order) : id_(id), order_(order) {}
+  void DrawQueued(Renderer*) override { order_->push_back(id_); }
+
+ private:
+  int id_;
+  std::vector<int>* order_;
+};
+
+TEST_F(RendererTest, QueuesDrawFarthestFirstThenTheFinalOnesInOrder) {
+  std::vector<int> order;
+  OrderDrawable near(1, &order), far(2, &order), middle(3, &order), last1(4, &order), last2(5, &order);
+  renderer_->QueueFinal(&last1);
+  renderer_->QueueSorted(&near, 1.0f);
+  renderer_->QueueSorted(&far, 100.0f);
+  renderer_->QueueFinal(&last2);
+  renderer_->QueueSorted(&middle, 10.0f);
+  renderer_->FlushQueues();
+  EXPECT_EQ(order, (std::vector<int>{2, 3, 1, 4, 5}));
+  renderer_->FlushQueues();  // emptied
+  EXPECT_EQ(order.size(), 5u);
+  // The draw traversal culls against the active camera's planes.
+  EXPECT_EQ(renderer_->GetActiveFrustum(), nullptr);
+  ASSERT_EQ(renderer_->BeginFrame(), kOk);
+  renderer_->EndFrame();
+  ASSERT_NE(renderer_->GetActiveFrustum(), nullptr);
+  EXPECT_EQ(renderer_->GetActiveFrustum(), &renderer_->GetCamera()->Frustum());
+}
+
+TEST_F(RendererTest, RenderToATextureThenSampleIt) {
+  MakeQuad();
+  // The target: an 8x8 image, drawn green by a texture of one green texel.
+  Ref<Image> targetImage(new Image(String("target"), kImageRGBA8, 8, 8));
+  Ref<Texture> target(new Texture(String("target")));
+  target->SetImage(targetImage.Get());
+  Ref<Image> green(new Image(String("green"), kImageRGB8, 1, 1));
+  green->GetPixels()[0] = 0;
+  green->GetPixels()[1] = 255;
+  green->GetPixels()[2] = 0;
+  Ref<Texture> greenTexture(new Texture(String("green")));
+  greenTexture->SetImage(green.Get());
+  ASSERT_EQ(renderer_->BeginRenderToTexture(target.Get()), kOk);
+  EXPECT_EQ(renderer_->GetViewportWidth(), 8);
+  renderer_->Clear(kClearTarget | kClearDepth, Color{0, 0, 0, 1}, 1.0f, 0);
+  DrawQuad(pass_.Get(), greenTexture.Get());
+  // While it is rendered into, the target cannot be bound as a texture.
+  renderer_->SetTexture(target.Get(), 1);
+  ASSERT_EQ(renderer_->BeginRenderToTexture(nullptr), kOk);
+  EXPECT_EQ(renderer_->GetViewportWidth(), 32);
+  EXPECT_EQ(target->GetMipMapCount(), 1);
+  renderer_->Clear(kClearTarget, Color{0, 0, 0, 1}, 1.0f, 0);
+  DrawQuad(pass_.Get(), target.Get());
+  EXPECT_EQ(Pixel(16, 16), (Rgba{0, 255, 0, 255}));
+  EXPECT_EQ(renderer_->BeginRenderToTexture(nullptr), kFailed);  // nothing left to end
+  // A shadow map: depth only, the viewport kept.
+  Ref<Image> depthImage(new Image(String("shadow"), kImageDepthTarget, 16, 16));
+  Ref<Texture> shadow(new Texture(String("shadow")));
+  shadow->SetImage(depthImage.Get());
+  ASSERT_EQ(renderer_->BeginRenderToShadowMap(shadow.Get(), 4.0f, 1.5f), kOk);
+  EXPECT_EQ(d3d::BitsFloat(renderer_->GetDevice()->GetRenderState(d3d::kRsSlopeScaleDepthBias)), 1.5f);
+  ASSERT_EQ(renderer_->BeginRenderToShadowMap(nullptr, 0, 0), kOk);
+  EXPECT_EQ(renderer_->GetDevice()->GetRenderState(d3d::kRsSlopeScaleDepthBias), 0u);
 }
 
 TEST_F(RendererTest, RenderStatesTranslateFieldByField) {
