@@ -15,9 +15,14 @@ status=0
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   build/bin/klx-saver "${args[@]}" || status=$?
 else
-  echo "run: no display, using Xvfb"
-  KLX_NO_MESSAGE_BOXES=1 xvfb-run -a -s "-screen 0 1280x720x24 -nolisten tcp" \
-    build/bin/klx-saver "${args[@]}" || status=$?
+  echo "run: no display, using Xvfb for ${KLX_RUN_SECONDS:-10} seconds"
+  KLX_NO_MESSAGE_BOXES=1 xvfb-run -a -s "-screen 0 1280x720x24 -nolisten tcp" bash -c '
+    build/bin/klx-saver "$@" &
+    pid=$!
+    sleep "${KLX_RUN_SECONDS:-10}"
+    import -window root build/klx-saver-screen.png 2>/dev/null || true
+    xdotool mousemove 10 10 key space 2>/dev/null || kill "$pid"
+    wait "$pid"' run "${args[@]}" || status=$?
 fi
 log="${XDG_DATA_HOME:-$HOME/.local/share}/VELMORA Studio/KLXLog.txt"
 if [ -f "$log" ]; then
