@@ -25,13 +25,20 @@ run() {
   [ "$status" -eq "$expected" ] || fail "klx-saver $* exited with $status, expected $expected"
 }
 
-# has TEXT: the log (converted to UTF-8) holds a line ending in TEXT.
+# The log as UTF-8. (Read whole first: "grep -q" on a pipe can stop the
+# converter early, which pipefail would count as a failure.)
+log_text() { iconv -f CP1251 -t UTF-8 "$log" 2>/dev/null; }
+
+# has TEXT: the log holds the line TEXT.
 has() {
-  iconv -f CP1251 -t UTF-8 "$log" | grep -qxF -- "$1" ||
-    fail "the log lacks the line \"$1\""
+  local text
+  text=$(log_text)
+  grep -qxF -- "$1" <<<"$text" || fail "the log lacks the line \"$1\""
 }
 lacks() {
-  if iconv -f CP1251 -t UTF-8 "$log" | grep -qF -- "$1"; then fail "the log holds \"$1\""; fi
+  local text
+  text=$(log_text)
+  if grep -qF -- "$1" <<<"$text"; then fail "the log holds \"$1\""; fi
 }
 
 # Password mode: starts nothing, ends well, and the first run writes the store.
@@ -53,7 +60,7 @@ if command -v xdotool >/dev/null; then
   LANG=C LC_ALL= "$saver" /s >/dev/null 2>&1 &
   pid=$!
   for _ in $(seq 1 100); do
-    iconv -f CP1251 -t UTF-8 "$log" 2>/dev/null | grep -q "Окна скринсейвера созданы" && break
+    grep -qF "Окна скринсейвера созданы" <<<"$(log_text)" && break
     sleep 0.1
   done
   sleep 0.5
