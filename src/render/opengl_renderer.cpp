@@ -106,7 +106,9 @@ void OpenGLRenderer::EnumerateConfigurations() {
   struct Depth {
     int32_t depth, stencil;
   };
-  const int32_t alphas[] = {8, 0};  // A8R8G8B8, X8R8G8B8 (alpha bits 8 for both, as the device reports)
+  // Back-buffer formats A8R8G8B8 and X8R8G8B8: the record tells them apart
+  // by its alpha bits (8 and 0), which is what device creation reads.
+  const int32_t alphas[] = {8, 0};
   const Depth depths[] = {{24, 8}, {24, 0}, {16, 0}};
   const int32_t samples[] = {1, 2, 4};
   for (int32_t alpha : alphas) {
@@ -114,15 +116,11 @@ void OpenGLRenderer::EnumerateConfigurations() {
       for (int32_t sampleCount : samples) {
         DisplayConfiguration c;
         c.colorBits = 32;
-        c.alphaBits = alpha == 8 ? 8 : 8;
+        c.alphaBits = alpha;
         c.depthBits = depth.depth;
         c.stencilBits = depth.stencil;
         c.samples = sampleCount;
         c.fullScreen = true;
-        // The two back-buffer formats differ in whether alpha is kept; the
-        // record keeps 8 alpha bits for both, and the format travels in
-        // the red bits' neighbour: X8R8G8B8 marks itself with alpha 0 here.
-        c.alphaBits = alpha;
         for (const DisplayMode& mode : modes) {
           c.width = mode.width;
           c.height = mode.height;
