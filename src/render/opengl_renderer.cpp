@@ -22,6 +22,10 @@ namespace {
 
 const char* BoolText(bool value) { return value ? "true" : "false"; }
 
+// Primitive kinds of the geometry (points, lines, line strip, triangles).
+constexpr d3d::PrimitiveType kTypes[] = {d3d::kPtPointList, d3d::kPtLineList, d3d::kPtLineStrip,
+                                         d3d::kPtTriangleList};
+
 d3d::Matrix ToDevice(const Matrix4& matrix) {
   d3d::Matrix out;
   std::memcpy(out.m, matrix.m, sizeof out.m);
@@ -244,48 +248,38 @@ int OpenGLRenderer::ReleaseDevice() {
 
 void OpenGLRenderer::Forget(Object* resource) { table_.erase(resource->GetID()); }
 
+void OpenGLRenderer::DropCopy(Object* resource, DeviceHandle& handle) {
+  delete static_cast<d3d::DeviceObject*>(handle.handle);
+  Forget(resource);
+  handle.Clear();
+}
+
 void OpenGLRenderer::ReleaseBuffer(Buffer* buffer) {
-  if (buffer == nullptr) return;
-  delete static_cast<d3d::DeviceObject*>(buffer->Handle().handle);
-  Forget(buffer);
-  buffer->Handle().Clear();
+  if (buffer != nullptr) DropCopy(buffer, buffer->Handle());
 }
 
 void OpenGLRenderer::ReleaseTexture(BaseTexture* texture) {
   if (texture == nullptr) return;
-  delete static_cast<d3d::DeviceObject*>(texture->Handle().handle);
   ownDepth_.erase(texture->GetID());
-  Forget(texture);
-  texture->Handle().Clear();
+  DropCopy(texture, texture->Handle());
 }
 
 void OpenGLRenderer::ReleaseShader(Shader* shader) {
-  if (shader == nullptr) return;
-  delete static_cast<d3d::DeviceObject*>(shader->Handle().handle);
-  Forget(shader);
-  shader->Handle().Clear();
+  if (shader != nullptr) DropCopy(shader, shader->Handle());
 }
 
 void OpenGLRenderer::ReleasePass(Pass* pass) {
   if (pass == nullptr) return;
   if (pass->GetRenderStateBlock() != nullptr) ReleaseRenderStateBlock(pass->GetRenderStateBlock());
-  delete static_cast<d3d::DeviceObject*>(pass->Handle().handle);
-  Forget(pass);
-  pass->Handle().Clear();
+  DropCopy(pass, pass->Handle());
 }
 
 void OpenGLRenderer::ReleaseQuery(OcclusionQuery* query) {
-  if (query == nullptr) return;
-  delete static_cast<d3d::DeviceObject*>(query->Handle().handle);
-  Forget(query);
-  query->Handle().Clear();
+  if (query != nullptr) DropCopy(query, query->Handle());
 }
 
 void OpenGLRenderer::ReleaseRenderStateBlock(RenderStateBlock* block) {
-  if (block == nullptr) return;
-  delete static_cast<d3d::DeviceObject*>(block->Handle().handle);
-  Forget(block);
-  block->Handle().Clear();
+  if (block != nullptr) DropCopy(block, block->Handle());
 }
 
 void OpenGLRenderer::ReleaseAllDeviceObjects() {
@@ -620,17 +614,22 @@ bool OpenGLRenderer::FinishRecording() {
   return true;
 }
 
-void OpenGLRenderer::Draw(int32_t primitiveKind, bool indexed, uint32_t primitiveCount, uint32_t vertexCount) {
-  if (!device_ || !FinishRecording()) return;
+void OpenGLRenderer::ApplyDrawAdjustments() {
+  // While reflections are drawn the cull order turns round; a depth-equal
+  // pass draws only where an earlier one left its depth.
   Pass* pass = GetCurrentPass();
-  if (pass != nullptr) device_->SetVertexDeclaration(static_cast<d3d::VertexDeclaration*>(pass->Handle().handle));
   RenderStateBlock* states = pass != nullptr ? pass->GetRenderStateBlock() : nullptr;
   if (GetMirrorCulling() && states != nullptr && states->cullEnable) {
     device_->SetRenderState(d3d::kRsCullMode, states->cullMode == 0 ? d3d::kCullCcw : d3d::kCullCw);
   }
   if (GetDepthEqual()) device_->SetRenderState(d3d::kRsZFunc, d3d::kCmpEqual);
-  static constexpr d3d::PrimitiveType kTypes[] = {d3d::kPtPointList, d3d::kPtLineList, d3d::kPtLineStrip,
-                                                  d3d::kPtTriangleList};
+}
+
+void OpenGLRenderer::Draw(int32_t primitiveKind, bool indexed, uint32_t primitiveCount, uint32_t vertexCount) {
+  if (!device_ || !FinishRecording()) return;
+  Pass* pass = GetCurrentPass();
+  if (pass != nullptr) device_->SetVertexDeclaration(static_cast<d3d::VertexDeclaration*>(pass->Handle().handle));
+  ApplyDrawAdjustments();
   if (primitiveKind < 0 || primitiveKind > 3 || primitiveCount == 0) return;
   if (indexed) {
     device_->DrawIndexedPrimitive(kTypes[primitiveKind], 0, 0, vertexCount, 0, primitiveCount);
@@ -667,14 +666,7 @@ void OpenGLRenderer::DrawIndexedStreams(int32_t primitiveKind, Buffer* positions
   if (weights != nullptr) device_->SetStreamSource(2, VertexBufferOf(weights), 0, 16);
   if (blendIndices != nullptr) device_->SetStreamSource(3, VertexBufferOf(blendIndices), 0, 16);
   device_->SetIndices(IndexBufferOf(indices));
-  Pass* pass = GetCurrentPass();
-  RenderStateBlock* states = pass != nullptr ? pass->GetRenderStateBlock() : nullptr;
-  if (GetMirrorCulling() && states != nullptr && states->cullEnable) {
-    device_->SetRenderState(d3d::kRsCullMode, states->cullMode == 0 ? d3d::kCullCcw : d3d::kCullCw);
-  }
-  if (GetDepthEqual()) device_->SetRenderState(d3d::kRsZFunc, d3d::kCmpEqual);
-  static constexpr d3d::PrimitiveType kTypes[] = {d3d::kPtPointList, d3d::kPtLineList, d3d::kPtLineStrip,
-                                                  d3d::kPtTriangleList};
+  ApplyDrawAdjustments();
   const uint32_t n = static_cast<uint32_t>(indices->GetCount());
   const uint32_t counts[] = {n, n / 2, n > 0 ? n - 1 : 0, n / 3};
   if (primitiveKind < 0 || primitiveKind > 3 || counts[primitiveKind] == 0) return;

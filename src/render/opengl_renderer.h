@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "render/gl/device.h"
+#include "render/device_handle.h"
 #include "render/renderer.h"
 
 namespace klx {
@@ -90,6 +91,9 @@ class OpenGLRenderer : public Renderer {
   void EnumerateConfigurations();
   void LogCapabilities();
   void Forget(Object* resource);
+  // Deletes a resource's device copy and clears its handle.
+  void DropCopy(Object* resource, DeviceHandle& handle);
+  void ApplyDrawAdjustments();
   void ReleaseAllDeviceObjects();
   void AppendElement(Buffer* buffer, uint8_t type, uint8_t usage, uint8_t usageIndex, uint32_t stride);
   bool FinishRecording();

@@ -204,6 +204,7 @@ class GlDevice final : public Device {
   void ApplyTextureStages();
   void ApplySamplers();
   void BindVertexArrays();
+  void DisableFixedArrays();
   void DrawArraysOrElements(PrimitiveType type, uint32_t primitiveCount, bool indexed,
                             int32_t baseVertex, uint32_t start);
   void LoadProjection();

@@ -307,15 +307,7 @@ bool GlDevice::PrepareDraw() {
   if ((dirty & kDirtyArrays) == 0) return true;
   if (program_ != nullptr && state_.vertexShader != nullptr) {
     // Shader inputs come as generic attributes; the fixed arrays stay off.
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glDisableClientState(GL_NORMAL_ARRAY);
-    glDisableClientState(GL_COLOR_ARRAY);
-    glDisableClientState(GL_SECONDARY_COLOR_ARRAY);
-    for (uint32_t unit = 0; unit < kMaxStages; ++unit) {
-      glClientActiveTexture(GL_TEXTURE0 + unit);
-      glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    }
-    glClientActiveTexture(GL_TEXTURE0);
+    DisableFixedArrays();
     BindShaderAttributes();
   } else {
     for (GLuint location = 0; location < 16; ++location) glDisableVertexAttribArray(location);
@@ -565,9 +557,7 @@ void GlDevice::ApplySamplers() {
   }
 }
 
-void GlDevice::BindVertexArrays() {
-  const GlVertexDeclaration& declaration = *state_.declaration;
-  // Every array off, then on for what the declaration names.
+void GlDevice::DisableFixedArrays() {
   glDisableClientState(GL_VERTEX_ARRAY);
   glDisableClientState(GL_NORMAL_ARRAY);
   glDisableClientState(GL_COLOR_ARRAY);
@@ -576,6 +566,13 @@ void GlDevice::BindVertexArrays() {
     glClientActiveTexture(GL_TEXTURE0 + unit);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   }
+  glClientActiveTexture(GL_TEXTURE0);
+}
+
+void GlDevice::BindVertexArrays() {
+  const GlVertexDeclaration& declaration = *state_.declaration;
+  // Every array off, then on for what the declaration names.
+  DisableFixedArrays();
   glColor4f(1, 1, 1, 1);  // vertices without colour are white
   glSecondaryColor3f(0, 0, 0);
   glNormal3f(0, 0, 0);
