@@ -357,16 +357,16 @@ TEST(GlOnX11, PresentShowsTheBackBufferTheRightWayUp) {
     return pixel & 0xFFFFFF;
   };
   // The copy to the window may reach the server a little later.
-  unsigned long top = 0, bottom = 0;
+  unsigned long upper = 0, lower = 0;
   for (int attempt = 0; attempt < 50; ++attempt) {
     XSync(display, False);
-    top = pixelAt(20, 20);
-    bottom = pixelAt(20, desktop.height - 20);
-    if (top == 0xFF0000u && bottom == 0x0000FFu) break;
+    upper = pixelAt(20, 20);
+    lower = pixelAt(20, desktop.height - 20);
+    if (upper == 0xFF0000u && lower == 0x0000FFu) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  EXPECT_EQ(top, 0xFF0000u);
-  EXPECT_EQ(bottom, 0x0000FFu);
+  EXPECT_EQ(upper, 0xFF0000u);
+  EXPECT_EQ(lower, 0x0000FFu);
   XCloseDisplay(display);
   buffer.reset();
   declaration.reset();
