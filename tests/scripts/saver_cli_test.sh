@@ -63,16 +63,17 @@ if command -v xdotool >/dev/null; then
     grep -qF "Окна скринсейвера созданы" <<<"$(log_text)" && break
     sleep 0.1
   done
-  sleep 0.5
-  xdotool mousemove 200 200 key space
+  # A key is pressed every half second until the saver ends: on a busy
+  # machine the first may come before its window is there to receive it.
   status=124
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 40); do
+    xdotool mousemove 200 200 key space 2>/dev/null
+    sleep 0.5
     if ! kill -0 "$pid" 2>/dev/null; then
       wait "$pid"
       status=$?
       break
     fi
-    sleep 0.1
   done
   if [ "$status" -eq 124 ]; then
     kill "$pid" 2>/dev/null
