@@ -1,0 +1,197 @@
+// klx-render: draws a scene headless and writes the last frame.
+//
+//   klx-render PATH [--mount ARCHIVE]... [--camera NAME] [--size WxH]
+//              [--frames N] [--dt SECONDS] --out FILE.ppm
+//
+// PATH is a scene file, or a media archive whose "Main.STR" is loaded;
+// --mount mounts further archives, and the files a scene names are found
+// through the file manager as in the saver. The named camera (or the first
+// one found) becomes active; the scene is updated N times (default 1) with
+// the fixed step (default 0.04 s) and drawn. Without a display the offscreen
+// video driver is used. Exit status 0 on success, 1 on failure (the
+// engine's log chain goes to standard error).
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "assets/scene_codec.h"
+#include "core/codec_manager.h"
+#include "core/console_message_output.h"
+#include "core/lifecycle.h"
+#include "core/log.h"
+#include "core/module_manager.h"
+#include "render/opengl_renderer.h"
+#include "scene/camera.h"
+#include "scene/node.h"
+#include "vfs/file_manager.h"
+#include "vfs/virtual_file.h"
+
+namespace {
+
+using namespace klx;
+
+struct Options {
+  std::string path;
+  std::vector<std::string> mounts;
+  std::string camera;
+  int width = 640;
+  int height = 480;
+  int frames = 1;
+  double dt = 0.04;
+  std::string out;
+};
+
+bool EndsWith(const std::string& text, const char* suffix) {
+  const size_t n = std::strlen(suffix);
+  if (text.size() < n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[text.size() - n + i])) != suffix[i]) return false;
+  }
+  return true;
+}
+
+bool Parse(int argc, char** argv, Options* options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--mount" && hasValue) {
+      options->mounts.push_back(argv[++i]);
+    } else if (arg == "--camera" && hasValue) {
+      options->camera = argv[++i];
+    } else if (arg == "--size" && hasValue) {
+      if (std::sscanf(argv[++i], "%dx%d", &options->width, &options->height) != 2 || options->width <= 0 ||
+          options->height <= 0 || options->width > 8192 || options->height > 8192) {
+        return false;
+      }
+    } else if (arg == "--frames" && hasValue) {
+      options->frames = std::atoi(argv[++i]);
+      if (options->frames < 1 || options->frames > 100000) return false;
+    } else if (arg == "--dt" && hasValue) {
+      options->dt = std::atof(argv[++i]);
+    } else if (arg == "--out" && hasValue) {
+      options->out = argv[++i];
+    } else if (!arg.empty() && arg[0] != '-' && options->path.empty()) {
+      options->path = arg;
+    } else {
+      return false;
+    }
+  }
+  return !options->path.empty() && !options->out.empty();
+}
+
+bool Mount(const std::string& path) {
+  VirtualFile archive{String(path.c_str())};
+  return FileManager::AttachArchive(&archive, String()) == kOk;
+}
+
+bool WritePpm(const std::string& path, const std::vector<uint8_t>& rgba, int width, int height) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  std::fprintf(file, "P6\n%d %d\n255\n", width, height);
+  for (size_t i = 0; i + 3 < rgba.size(); i += 4) std::fwrite(&rgba[i], 1, 3, file);
+  return std::fclose(file) == 0;
+}
+
+int Render(const Options& options) {
+  const char* const codecs[] = {"BMPImageCodec", "JPGImageCodec", "TGAImageCodec",
+                                "CUBEImageCodec", "STRSceneCodec", "RAR2FileCodec"};
+  for (const char* codec : codecs) {
+    ModuleManager::LoadModule(String(codec), nullptr);
+    CodecManager::LoadCodec(String(codec), nullptr);
+  }
+  for (const std::string& mount : options.mounts) {
+    if (!Mount(mount)) {
+      std::fprintf(stderr, "klx-render: cannot mount %s\n", mount.c_str());
+      return 1;
+    }
+  }
+  Ref<Object> loaded;
+  if (EndsWith(options.path, ".str")) {
+    VirtualFile file{String(options.path.c_str())};
+    if (LoadScene(&file, &loaded) != kOk) return 1;
+  } else {
+    if (!Mount(options.path)) {
+      std::fprintf(stderr, "klx-render: cannot mount %s\n", options.path.c_str());
+      return 1;
+    }
+    VirtualFile* scene = FileManager::FindFile(String("Main.STR"));
+    if (scene == nullptr || LoadScene(scene, &loaded) != kOk) {
+      std::fprintf(stderr, "klx-render: no loadable Main.STR in %s\n", options.path.c_str());
+      return 1;
+    }
+  }
+  Node* root = DynamicCast<Node>(loaded.Get());
+  if (root == nullptr) {
+    std::fprintf(stderr, "klx-render: the scene's root is not a node\n");
+    return 1;
+  }
+  if (LoadRenderer(String("OpenGL")) != kOk) return 1;
+  Renderer* renderer = GetRenderer();
+  int32_t windowed = -1;
+  for (int32_t i = 0; i < renderer->GetConfigurationCount() && windowed < 0; ++i) {
+    if (!renderer->GetConfiguration(i).fullScreen && renderer->GetConfiguration(i).samples == 1) windowed = i;
+  }
+  if (renderer->OpenWindow(windowed, String("klx-render"), 0, 0, 0, options.width, options.height) != kOk) return 1;
+  // The camera: by name, else the first one in the scene.
+  Camera* camera = nullptr;
+  if (!options.camera.empty()) {
+    camera = DynamicCast<Camera>(root->FindByName(String(options.camera.c_str())));
+    if (camera == nullptr) {
+      std::fprintf(stderr, "klx-render: no camera named %s\n", options.camera.c_str());
+      return 1;
+    }
+  } else {
+    Array<Object*> cameras(4, 4);
+    root->CollectByType(Camera::TYPE, cameras);
+    if (cameras.Count() > 0) camera = static_cast<Camera*>(cameras[0]);
+  }
+  renderer->SetCamera(camera);
+  for (int frame = 0; frame < options.frames; ++frame) {
+    root->UpdateGeometricState(options.dt, false);
+    renderer->Clear(kClearTarget | kClearDepth, Color{0, 0, 0, 1}, 1.0f, 0);
+    if (renderer->BeginFrame() != kOk) continue;
+    root->Draw(renderer);
+    renderer->EndFrame();
+  }
+  std::vector<uint8_t> rgba;
+  auto* device = static_cast<OpenGLRenderer*>(renderer)->GetDevice();
+  if (device == nullptr || !device->ReadPixels(0, 0, static_cast<uint32_t>(options.width),
+                                               static_cast<uint32_t>(options.height), &rgba)) {
+    return 1;
+  }
+  if (!WritePpm(options.out, rgba, options.width, options.height)) {
+    std::fprintf(stderr, "klx-render: cannot write %s\n", options.out.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!Parse(argc, argv, &options)) {
+    std::fprintf(stderr,
+                 "usage: klx-render PATH [--mount ARCHIVE]... [--camera NAME] [--size WxH] [--frames N] "
+                 "[--dt SECONDS] --out FILE.ppm\n");
+    return 2;
+  }
+  if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  }
+  // Errors of the engine go to standard error.
+  Ref<ConsoleMessageOutput> console(new ConsoleMessageOutput(stderr, kLogError));
+  RegisterMessageOutput(console.Get());
+  int status = 1;
+  if (EngineStart() == kOk) {
+    status = Render(options);
+    ReleaseRenderer();
+    EngineStop();
+  }
+  UnregisterMessageOutput(console.Get());
+  return status;
+}
