@@ -188,6 +188,79 @@ TEST_P(MaterialEffects, ASavedSceneRendersTheSamePictureThroughKlxRender) {
   EXPECT_EQ(rgb[(32 * 64 + 32) * 3 + 2], 255);  // the quad is there
 }
 
+TEST_P(MaterialEffects, PointsAndLinesAndASharedBufferUploadedOnce) {
+  Ref<ColorEffect> effect(new ColorEffect(String("green")));
+  effect->SetColor(Color{0, 1, 0, 1});
+  effect->cull = false;
+  // A vertical line through the middle and a point to its left share one
+  // vertex buffer.
+  const Vector3 positions[3] = {{0, 2, 0}, {0, -2, 0}, {-1, 0, 0}};
+  Ref<Vector3Buffer> shared(new Vector3Buffer(String("shared"), 3, positions));
+  const int32_t lineIndices[2] = {0, 1};
+  const int32_t pointIndices[1] = {2};
+  Ref<Lines> line(new Lines(String("line")));
+  line->SetVertexBuffer(shared.Get());
+  line->SetIndexBuffer(Ref<IntBuffer>(new IntBuffer(String(), 2, lineIndices)).Get());
+  line->SetEffect(effect.Get());
+  Ref<ColorEffect> pointEffect(new ColorEffect(String("point")));
+  pointEffect->SetColor(Color{1, 1, 0, 1});
+  Ref<Points> point(new Points(String("point")));
+  point->SetVertexBuffer(shared.Get());
+  point->SetIndexBuffer(Ref<IntBuffer>(new IntBuffer(String(), 1, pointIndices)).Get());
+  point->SetEffect(pointEffect.Get());
+  for (GeometryNode* node : {static_cast<GeometryNode*>(line.Get()), static_cast<GeometryNode*>(point.Get())}) {
+    node->UpdateModelBound();
+    node->UpdateGeometricState(0, false);
+  }
+  renderer_->Clear(kClearTarget | kClearDepth, Color{0, 0, 0, 1}, 1.0f, 0);
+  ASSERT_EQ(renderer_->BeginFrame(), kOk);
+  line->Draw(renderer_);
+  void* const copy = shared->Handle().handle;
+  point->Draw(renderer_);
+  renderer_->EndFrame();
+  // One device copy serves both nodes.
+  EXPECT_NE(copy, nullptr);
+  EXPECT_EQ(shared->Handle().handle, copy);
+  EXPECT_FALSE(shared->IsChanged());
+  // The line covers the middle column; the point sits left of it.
+  int lineRows = 0;
+  for (uint32_t y = 0; y < 64; ++y) lineRows += Pixel(32, y).g == 255 || Pixel(31, y).g == 255;
+  EXPECT_GT(lineRows, 20);
+  bool pointFound = false;
+  for (uint32_t x = 20; x < 31 && !pointFound; ++x) {
+    for (uint32_t y = 29; y < 35 && !pointFound; ++y) pointFound = Pixel(x, y) == (Rgb{255, 255, 0});
+  }
+  EXPECT_TRUE(pointFound);
+}
+
+// Blended geometry waits for the sorted queue and is drawn far to near.
+TEST_P(MaterialEffects, BlendedGeometryIsDrawnFarthestFirst) {
+  auto layer = [&](float z, const Color& color) {
+    Ref<ColorEffect> effect(new ColorEffect(String()));
+    effect->SetColor(color);
+    effect->cull = false;
+    effect->blend = true;  // source alpha, inverse source alpha
+    effect->depthWrite = false;
+    Ref<Triangles> quad = Quad(effect.Get());
+    SetTranslation(quad->LocalTransform(), {0, 0, z});
+    quad->UpdateGeometricState(0, false);
+    return quad;
+  };
+  // Drawn in tree order near then far; the queue puts the far one first,
+  // so the near (red, half transparent) one ends on top.
+  Ref<Triangles> nearQuad = layer(0, Color{1, 0, 0, 0.5f});
+  Ref<Triangles> farQuad = layer(3, Color{0, 0, 1, 1});
+  renderer_->Clear(kClearTarget | kClearDepth, Color{0, 0, 0, 1}, 1.0f, 0);
+  ASSERT_EQ(renderer_->BeginFrame(), kOk);
+  nearQuad->Draw(renderer_);
+  farQuad->Draw(renderer_);
+  EXPECT_EQ(Pixel(32, 32), (Rgb{0, 0, 0}));  // nothing drawn before the flush
+  renderer_->EndFrame();
+  const Rgb mixed = Pixel(32, 32);
+  EXPECT_NEAR(mixed.r, 128, 2);
+  EXPECT_NEAR(mixed.b, 127, 2);
+}
+
 INSTANTIATE_TEST_SUITE_P(Techniques, MaterialEffects, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Shader" : "FixedFunction"; });
 
