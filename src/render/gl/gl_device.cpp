@@ -337,8 +337,25 @@ void GlDevice::ForgetObject(GlObjectBase* object) {
   const bool pixelShader = state_.pixelShader != nullptr && static_cast<GlObjectBase*>(state_.pixelShader) == object;
   if (vertexShader) state_.vertexShader = nullptr;
   if (pixelShader) state_.pixelShader = nullptr;
-  if (known) programs_.Forget(object->GetSerial());  // programs linked with a shader go with it
   dirty_ = kDirtyAll;
+}
+
+uint64_t GlDevice::AcquireShaderSource(const std::string& text) {
+  ShaderSource& source = shaderSources_[text];
+  if (source.id == 0) source.id = nextShaderSource_++;
+  ++source.users;
+  return source.id;
+}
+
+void GlDevice::ReleaseShaderSource(uint64_t id) {
+  for (auto it = shaderSources_.begin(); it != shaderSources_.end(); ++it) {
+    if (it->second.id != id) continue;
+    if (--it->second.users <= 0) {
+      programs_.Forget(id);
+      shaderSources_.erase(it);
+    }
+    return;
+  }
 }
 
 GlObjectBase* GlDevice::FindObject(uint64_t serial) const {

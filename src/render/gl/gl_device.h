@@ -184,6 +184,10 @@ class GlDevice final : public Device {
   // (the draw then ran GL's fixed function); empty when none did.
   const std::string& GetLastProgramError() const { return lastProgramError_; }
   size_t GetProgramCount() const { return programs_.GetCount(); }
+  // Shader sources by text: a number per distinct text, counted by the
+  // shaders that use it; the programs of a source go with its last shader.
+  uint64_t AcquireShaderSource(const std::string& text);
+  void ReleaseShaderSource(uint64_t source);
 
  private:
   void SetDefaultStates();
@@ -249,6 +253,12 @@ class GlDevice final : public Device {
   uint16_t originalGamma_[3][256] = {};
 
   GlProgramCache programs_;
+  struct ShaderSource {
+    uint64_t id = 0;
+    int32_t users = 0;
+  };
+  std::unordered_map<std::string, ShaderSource> shaderSources_;
+  uint64_t nextShaderSource_ = 1;
   const GlLinkedProgram* program_ = nullptr;  // of the draw being prepared
   std::string lastProgramError_;
 

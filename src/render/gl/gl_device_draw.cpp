@@ -175,7 +175,7 @@ std::unique_ptr<Shader> GlDevice::CreateShader(ShaderKind kind, const std::strin
     *error = kind == kPixelShader ? "a vertex shader given as a pixel shader" : "a pixel shader given as a vertex shader";
     return nullptr;
   }
-  return std::make_unique<GlShader>(this, std::move(program));
+  return std::make_unique<GlShader>(this, std::move(program), AcquireShaderSource(text));
 }
 
 const GlLinkedProgram* GlDevice::UseShaders() {

@@ -1,8 +1,15 @@
 #include "render/gl/gl_shaders.h"
 
+#include "render/gl/gl_device.h"
+
 #include <vector>
 
 namespace klx::d3d {
+
+GlShader::~GlShader() {
+  if (!IsOrphaned()) device_->ReleaseShaderSource(source_);
+}
+
 namespace {
 
 GLuint Compile(GLenum stage, const std::string& source, std::string* error) {
@@ -45,7 +52,7 @@ void GlProgramCache::Clear() {
 
 const GlLinkedProgram* GlProgramCache::Get(const GlShader* vertex, const GlShader* pixel,
                                            const GlslOptions& options, std::string* error) {
-  const Key key{vertex != nullptr ? vertex->GetSerial() : 0, pixel != nullptr ? pixel->GetSerial() : 0,
+  const Key key{vertex != nullptr ? vertex->GetSource() : 0, pixel != nullptr ? pixel->GetSource() : 0,
                 pixel != nullptr ? OptionsKey(options) : std::string()};
   auto found = programs_.find(key);
   if (found != programs_.end()) return found->second.name != 0 ? &found->second : nullptr;
@@ -114,9 +121,9 @@ const GlLinkedProgram* GlProgramCache::Get(const GlShader* vertex, const GlShade
   return &entry->second;
 }
 
-void GlProgramCache::Forget(uint64_t shaderSerial) {
+void GlProgramCache::Forget(uint64_t source) {
   for (auto it = programs_.begin(); it != programs_.end();) {
-    if (std::get<0>(it->first) == shaderSerial || std::get<1>(it->first) == shaderSerial) {
+    if (std::get<0>(it->first) == source || std::get<1>(it->first) == source) {
       if (it->second.name != 0) glDeleteProgram(it->second.name);
       it = programs_.erase(it);
     } else {

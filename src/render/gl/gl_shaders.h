@@ -18,14 +18,20 @@
 
 namespace klx::d3d {
 
+// Shaders of the same text share one source number, so their programs are
+// linked once however many effects carry a copy of the text.
 class GlShader final : public Shader, public GlObjectBase {
  public:
-  GlShader(GlDevice* device, ShaderProgram program) : GlObjectBase(device), program_(std::move(program)) {}
+  GlShader(GlDevice* device, ShaderProgram program, uint64_t source)
+      : GlObjectBase(device), program_(std::move(program)), source_(source) {}
+  ~GlShader() override;
   ShaderKind GetKind() const override { return program_.pixel ? kPixelShader : kVertexShader; }
   const ShaderProgram& GetProgram() const { return program_; }
+  uint64_t GetSource() const { return source_; }
 
  private:
   ShaderProgram program_;
+  uint64_t source_;
 };
 
 // A linked program and where its uniforms are.
@@ -48,8 +54,8 @@ class GlProgramCache {
   // that stage); null with the compiler's or linker's message on failure.
   const GlLinkedProgram* Get(const GlShader* vertex, const GlShader* pixel, const GlslOptions& options,
                              std::string* error);
-  // Drops every program that uses the shader.
-  void Forget(uint64_t shaderSerial);
+  // Drops every program made from the shader source.
+  void Forget(uint64_t source);
   size_t GetCount() const { return programs_.size(); }
   void Clear();
 
