@@ -1,5 +1,6 @@
 #include "render/effect.h"
 
+#include "animation/controller.h"
 #include "core/log.h"
 #include "core/memory_stream.h"
 #include "render/renderer.h"
@@ -109,7 +110,9 @@ int GeometryNodeEffect::Load(MemoryStream& stream) {
   }
   uint8_t clamps = 0, blendAndCull = 0;
   bool fog = false, wind = false;
-  Object* skin = nullptr;
+  // The skin controller must be a controller: a link to any other object
+  // (the effect itself, say) could close a loop of counted references.
+  Controller* skin = nullptr;
   const bool ok = stream.ReadByte(clamps) == kOk && stream.ReadColor(diffuse) == kOk &&
                   stream.ReadColor(ambient) == kOk && stream.ReadColor(specular) == kOk &&
                   stream.ReadColor(emissive) == kOk && stream.ReadFloat(specularPower) == kOk &&
@@ -119,7 +122,7 @@ int GeometryNodeEffect::Load(MemoryStream& stream) {
                   stream.ReadColor(fogColor) == kOk && stream.ReadFloat(fogDensity) == kOk &&
                   stream.ReadFloat(fogExponent) == kOk && stream.ReadBool(wind) == kOk &&
                   stream.ReadFloat(windAmplitude) == kOk && stream.ReadFloat(windSpeed) == kOk &&
-                  stream.ReadObject(skin) == kOk;
+                  stream.ReadObjectOf(skin) == kOk;
   if (!ok) {
     LogError(KLX_TEXT("Невозможно загрузить данные эффекта. ID[%d] Имя[%s]"), GetID(), GetName().CStr());
     return kFailed;

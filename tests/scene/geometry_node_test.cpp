@@ -6,7 +6,11 @@
 
 #include <cmath>
 
+#include "assets/scene_codec.h"
+#include "core/codec_manager.h"
 #include "core/memory_stream.h"
+#include "support/rar2_test_support.h"
+#include "vfs/memory_file.h"
 #include "render/effect.h"
 #include "scene/geometry_node.h"
 #include "support/engine_fixture.h"
@@ -176,6 +180,22 @@ TEST_F(Geometry, TheFirstRunnableTechniqueIsChosenOnceAndBuffersReRecordIt) {
   // Without a renderer, or with the effect off, nothing is drawn.
   mesh->DrawSelf(nullptr);
   EXPECT_EQ(effect->Pass0()->applied, 0);
+}
+
+TEST_F(Geometry, AnEffectWhoseSkinControllerLinksToItselfIsRefused) {
+  // Found by fuzzing: a colour effect whose skin-controller link names the
+  // effect itself. Only a controller is taken there, so no loop of counted
+  // references can form (the leak checker of the sanitizer build watches).
+  ASSERT_EQ(CodecManager::LoadCodec(String("STRSceneCodec"), nullptr), kOk);
+  const test::Bytes bytes = test::ReadHostFile(std::string(KLX_SOURCE_DIR) + "/tests/data/effect_self_link.STR");
+  ASSERT_FALSE(bytes.empty());
+  MemoryFile file{String("self.STR")};
+  auto* copy = new uint8_t[bytes.size()];
+  std::copy(bytes.begin(), bytes.end(), copy);
+  file.SetContent(copy, static_cast<int32_t>(bytes.size()));
+  Ref<Object> root;
+  EXPECT_NE(LoadScene(&file, &root), kOk);
+  EXPECT_FALSE(root);
 }
 
 }  // namespace
