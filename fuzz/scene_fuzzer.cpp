@@ -13,12 +13,34 @@
 #include "core/codec_manager.h"
 #include "core/lifecycle.h"
 #include "fuzz_classes.h"
+#include "vfs/file_manager.h"
 #include "vfs/memory_file.h"
 #include "vfs/virtual_directory.h"
+
+namespace {
+
+// A short silent 16-bit mono wave file "fuzz.wav" under the file system's
+// root, so sound nodes in an input that name it make their streams too.
+void AddSoundFile() {
+  const uint32_t samples = 64;
+  const uint32_t dataBytes = samples * 2;
+  const uint8_t header[44] = {'R', 'I', 'F', 'F', uint8_t(36 + dataBytes), 0, 0, 0, 'W', 'A', 'V', 'E',
+                              'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 1, 0, 0x44, 0xAC, 0, 0,
+                              0x88, 0x58, 0x01, 0, 2, 0, 16, 0, 'd', 'a', 't', 'a', uint8_t(dataBytes), 0, 0, 0};
+  auto* bytes = new uint8_t[sizeof(header) + dataBytes]();
+  std::memcpy(bytes, header, sizeof(header));
+  auto* file = new klx::MemoryFile(klx::String("fuzz.wav"));
+  file->SetContent(bytes, static_cast<int32_t>(sizeof(header) + dataBytes));
+  auto* directory = new klx::VirtualDirectory(klx::String("FuzzSounds"), klx::FileManager::GetRoot());
+  directory->AddFile(file);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   klx::EngineStart();
   klx::CodecManager::LoadCodec(klx::String("STRSceneCodec"), nullptr);
+  AddSoundFile();
   // Stop the engine before the leak check runs at exit.
   std::atexit([] { klx::EngineStop(); });
   return 0;

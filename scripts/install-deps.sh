@@ -15,6 +15,9 @@ packages=(
   # OpenGL through libepoxy; Mesa's llvmpipe draws without a GPU (GLX under
   # an X server, EGL with SDL's offscreen driver)
   libepoxy-dev libgl1 libgl1-mesa-dri libegl1 libegl-mesa0
+  # sound: OpenAL Soft mixes, libvorbisfile decodes Ogg Vorbis (libvorbisenc
+  # encodes the tests' sounds)
+  libopenal-dev libvorbis-dev
   # tests, benchmarks, fuzzing and the sanitizer build
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

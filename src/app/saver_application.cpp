@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -14,6 +15,7 @@
 #include "core/log.h"
 #include "core/module_manager.h"
 #include "assets/image.h"
+#include "media/sound_manager.h"
 #include "platform/message_box.h"
 #include "platform/system_window.h"
 #include "platform/resources.h"
@@ -332,8 +334,13 @@ int SaverApplication::CreateWindows() {
     return kFailed;
   }
   windowsOpen_ = true;
-  // The sound device starts with the window in the sound part of the
-  // program. The cursor stays hidden over the saver.
+  // Sound starts with the render window; without a device the saver runs
+  // silent. The cursor stays hidden over the saver.
+  SoundManager::OpenDevice(renderer->GetWindow());
+  if (const AudioFunctions* audio = SoundManager::Audio()) {
+    audio->Set3DFactors(1.0f, 10.0f, 1.0f);
+    audio->Apply3D();
+  }
   SDL_ShowCursor(SDL_DISABLE);
   return kOk;
 }
@@ -410,7 +417,8 @@ int SaverApplication::Initialize() {
 
   if (IsFullScreenMode(mode_)) {
     if (Renderer* renderer = GetRenderer(); renderer != nullptr) renderer->SetGamma(settings_.gamma);
-    // The master volume is set by the sound part of the program.
+    SoundManager::SetMasterVolume(
+        settings_.music || settings_.sfx ? static_cast<uint32_t>(std::max<int32_t>(settings_.volume, 0)) : 0u);
     if (CreateOverlayRenderData() != kOk) {
       LogError(KLX_TEXT("Невозможно создать данные визуализации."));
       return kFailed;

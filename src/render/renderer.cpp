@@ -6,6 +6,7 @@
 #include "core/log.h"
 #include "core/module.h"
 #include "core/module_manager.h"
+#include "media/sound_manager.h"
 #include "platform/system_window.h"
 #include "render/pass.h"
 #include "render/render_state_block.h"
@@ -120,8 +121,8 @@ int Renderer::BeginFrame() {
   Array<Ref<PostUpdateController>> listeners(std::move(frameListeners_));
   frameListeners_ = Array<Ref<PostUpdateController>>(8, 8);
   for (Ref<PostUpdateController>& listener : listeners) listener->PostUpdate();
-  // The listener orientation for the sound library is handed over by the
-  // sound part of the program.
+  // The listener hears the scene from the camera.
+  SoundManager::SetListenerOrientation(activeCamera_->GetDirection(), activeCamera_->GetUp());
   return result;
 }
 

@@ -14,6 +14,7 @@
 
 #include "app/frame_timer.h"
 #include "app/settings_store.h"
+#include "media/sound_manager.h"
 #include "platform/key_table.h"
 #include "render/renderer.h"
 #include "support/image_test_support.h"
@@ -367,6 +368,17 @@ TEST(SaverRun, FrameLoopRunsUntilAKeyArrives) {
   ASSERT_FALSE(saver->events.empty());
   EXPECT_EQ(saver->events.back(), (InputEvent{kInputKeyboard, kInputPress, 59, 0}));  // F10
   EXPECT_GE(saver->GetTotalTime(), 0.0);
+
+  // Sound started with the engine and again with the window (the second
+  // start keeps the open device, or fails the same way without one); the
+  // master volume is the settings' Volume, music and SFX being on.
+  const AudioFunctions* audio = SoundManager::Audio();
+  ASSERT_NE(audio, nullptr);
+  const char* device = audio->GetDeviceDescription(audio->GetDevice());
+  const int started = log->Count(kLogInfo, Text("Звук инициализирован. Устройство [%d] [%s]", 1, device ? device : ""));
+  EXPECT_TRUE(started == 2 || log->Count(kLogError, Text("Невозможно инициализировать звук. Причина [%d]. Устройство [%s]",
+                                                         BASS_ERROR_DRIVER, device ? device : "")) == 2);
+  EXPECT_EQ(audio->GetConfig(BASS_CONFIG_GVOL_STREAM), 50u);
 
   EXPECT_EQ(saver->Shutdown(), kOk);
   EXPECT_EQ(GetRenderer(), nullptr);
