@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -36,7 +37,9 @@ class SceneCodecTest : public test::EngineTest {
 
   // Saves through an operating-system file and returns its bytes.
   std::vector<uint8_t> Saved(Object* root) {
-    auto* file = new VirtualFile(String((::testing::TempDir() + "klx_scene_test.STR").c_str()));
+    // Named per process: CTest runs the cases of this suite side by side.
+    const std::string path = ::testing::TempDir() + "klx_scene_test_" + std::to_string(getpid()) + ".STR";
+    auto* file = new VirtualFile(String(path.c_str()));
     directory_.AddFile(file);
     EXPECT_EQ(SaveScene(file, root), kOk);
     EXPECT_EQ(file->Open(VirtualFile::kRead), kOk);

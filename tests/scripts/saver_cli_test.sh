@@ -90,6 +90,10 @@ if command -v xdotool >/dev/null; then
   lacks "Режим скринсейвера 4."        # the log starts afresh each run
   lacks "Первый запуск скринсейвера"   # the store exists now
   lacks "ERROR."
+  if [ "$failures" -ne 0 ]; then
+    echo "--- the /s run's log:"
+    log_text | grep -v "^INFO. Класс"
+  fi
 fi
 
 # The settings mode starts the engine and the renderer; the dialog is not
