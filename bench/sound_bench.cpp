@@ -6,13 +6,14 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
 #include "audio/sound_decoder.h"
 #include "core/lifecycle.h"
 #include "media/sound_manager.h"
-#include "support/sound_test_support.h"
+#include "ogg_encoder.h"
 
 namespace klx {
 namespace {
@@ -27,20 +28,18 @@ namespace {
 // A minute of stereo music-like sound: a chord whose notes change each second.
 const std::vector<uint8_t>& MinuteOfMusic() {
   static const std::vector<uint8_t> ogg = [] {
-    test::SoundSamples sound;
+    content::SoundSamples sound;
     sound.channels = 2;
     const double notes[] = {220.0, 277.2, 329.6, 392.0, 440.0, 493.9};
-    for (int second = 0; second < 60; ++second) {
-      test::SoundSamples chord;
-      chord.channels = 2;
-      test::AppendTone(chord, 1.0, notes[second % 6], 0.3);
-      test::SoundSamples upper;
-      upper.channels = 2;
-      test::AppendTone(upper, 1.0, notes[(second + 2) % 6] * 2.0, 0.2);
-      for (size_t i = 0; i < chord.samples.size(); ++i) chord.samples[i] += upper.samples[i];
-      sound.samples.insert(sound.samples.end(), chord.samples.begin(), chord.samples.end());
+    for (int64_t i = 0; i < 60 * 44100; ++i) {
+      const int second = static_cast<int>(i / 44100);
+      const double t = static_cast<double>(i) / 44100.0;
+      const float value = static_cast<float>(0.3 * std::sin(2.0 * M_PI * notes[second % 6] * t) +
+                                             0.2 * std::sin(4.0 * M_PI * notes[(second + 2) % 6] * t));
+      sound.samples.push_back(value);
+      sound.samples.push_back(value);
     }
-    return test::EncodeOggVorbis(sound, 0.4f);
+    return content::EncodeOggVorbis(sound, 0.4f);
   }();
   return ogg;
 }

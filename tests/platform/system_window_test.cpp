@@ -402,13 +402,14 @@ TEST(Preview, PaintsThePictureIntoTheHostWindowAndEndsWithIt) {
     XImage* image = XGetImage(display, children[0], 0, 0, 200, 150, AllPlanes, ZPixmap);
     if (image == nullptr) continue;
     const unsigned long top = XGetPixel(image, 100, 3);
-    const unsigned long bottom = XGetPixel(image, 100, 146);
+    const unsigned long middle = XGetPixel(image, 150, 93);
+    const unsigned long bottom = XGetPixel(image, 20, 146);
     XDestroyImage(image);
-    // The sky is orange at the top (red over blue); the hills at the
-    // bottom are dark blue.
-    const int topRed = static_cast<int>((top >> 16) & 0xFF), topBlue = static_cast<int>(top & 0xFF);
-    const int bottomRed = static_cast<int>((bottom >> 16) & 0xFF), bottomBlue = static_cast<int>(bottom & 0xFF);
-    painted = topRed > 200 && topBlue < 120 && bottomBlue > bottomRed;
+    // The evening picture: blue sky at the top, the lake reflecting the
+    // sunset just below the horizon, dark blue water at the bottom.
+    auto red = [](unsigned long pixel) { return static_cast<int>((pixel >> 16) & 0xFF); };
+    auto blue = [](unsigned long pixel) { return static_cast<int>(pixel & 0xFF); };
+    painted = blue(top) > red(top) + 30 && red(middle) > blue(middle) + 40 && blue(bottom) > red(bottom);
   }
   XCloseDisplay(display);
   EXPECT_TRUE(painted);

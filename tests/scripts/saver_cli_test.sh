@@ -83,6 +83,8 @@ if command -v xdotool >/dev/null; then
   has "INFO. Режим скринсейвера 1."
   has "INFO. Created HARDWARE VERTEXPROCESSING"
   has "INFO. Окна скринсейвера созданы."
+  has "INFO. Файл [loader.jpg] добавлен к директории [CustomData.rar2]."
+  has "INFO. Файл [Main.STR] добавлен к директории [Media.rar2]."
   has "INFO. Сейвер создан."
   has "INFO. Работа скринсейвера завершена корректно."
   has "INFO. Скринсейвер завершил работу."

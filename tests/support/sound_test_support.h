@@ -1,6 +1,6 @@
 #pragma once
-// Sounds made in the test (16-bit PCM wave files and Ogg Vorbis encoded
-// with libvorbisenc) and the analysis of what OpenAL Soft's wave backend
+// Sounds made in the test (16-bit PCM wave files, and Ogg Vorbis through
+// the content library's encoder) and the analysis of what OpenAL Soft's wave backend
 // wrote: the audio tests run with a per-process configuration that sends
 // all output to a WAV file instead of a sound card.
 
@@ -8,22 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "ogg_encoder.h"
+
 namespace klx::test {
 
-// Samples in -1..1, interleaved when there are two channels.
-struct SoundSamples {
-  int channels = 1;
-  int rate = 44100;
-  std::vector<float> samples;
-  int64_t Frames() const { return static_cast<int64_t>(samples.size()) / channels; }
-};
+using content::SoundSamples;
 
 // A sine tone of `seconds` at `amplitude`, appended to `sound`.
 void AppendTone(SoundSamples& sound, double seconds, double frequency, double amplitude);
 void AppendSilence(SoundSamples& sound, double seconds);
 
 std::vector<uint8_t> EncodeWave(const SoundSamples& sound);
-std::vector<uint8_t> EncodeOggVorbis(const SoundSamples& sound, float quality = 0.3f);
+using content::EncodeOggVorbis;
 
 // Where the wave backend writes, set up by the audio tests' main().
 const std::string& CaptureWavePath();

@@ -1,0 +1,25 @@
+#pragma once
+// The scene's textures, painted in code. The evening light and the haze
+// are painted in, since the material effects are unlit.
+
+#include "canvas.h"
+
+namespace klx::scenebuild {
+
+// The whole terrain from above: u along +x, v from the far (+z) edge.
+content::Canvas PaintTerrain(int size);
+// The lake: v from the far shore (sunset reflection) to the near one.
+content::Canvas PaintWater(int size);
+// The sky dome: u the azimuth from +z towards +x, v from the zenith down
+// to the lowest elevation the dome covers (kSkyLowest).
+content::Canvas PaintSky(int width, int height);
+inline constexpr float kSkyLowest = -1.2f;
+// Asphalt across u, along v; one dash of the centre line per repeat.
+content::Canvas PaintRoad(int width, int height);
+// Cut-out pictures with alpha for crossed quads.
+content::Canvas PaintConifer(int width, int height);
+content::Canvas PaintBroadleaf(int size);
+content::Canvas PaintGrassTuft(int width, int height);
+content::Canvas PaintFlame(int width, int height);
+
+}  // namespace klx::scenebuild

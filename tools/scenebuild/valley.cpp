@@ -1,0 +1,421 @@
+#include "valley.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "media/sound_node.h"
+#include "media/sound_node2.h"
+#include "media_folder.h"
+#include "mesh_builder.h"
+#include "random.h"
+#include "render/effects/material_effects.h"
+#include "render/texture.h"
+#include "scene/camera.h"
+#include "scene/geometry_node.h"
+#include "scene/light.h"
+#include "scene/scene_node.h"
+#include "scene/transform.h"
+#include "sounds.h"
+#include "textures.h"
+#include "world.h"
+
+namespace klx::scenebuild {
+namespace {
+
+using content::Rgba;
+
+constexpr float kPi = 3.14159265f;
+
+Color ToColor(const Rgba& c) { return Color{c.r, c.g, c.b, c.a}; }
+
+struct EffectOptions {
+  bool cull = true;
+  bool fog = true;
+  bool alphaTest = false;
+  bool additive = false;
+};
+
+Ref<TextureEffect> MakeEffect(const char* name, Texture* texture, const EffectOptions& options) {
+  Ref<TextureEffect> effect(new TextureEffect(String(name)));
+  effect->SetTexture(texture);
+  effect->SetColor(Color{1, 1, 1, 1});
+  effect->cull = options.cull;
+  if (options.alphaTest) {
+    effect->alphaTest = true;
+    effect->alphaReference = 128;
+  }
+  if (options.additive) {
+    effect->blend = true;
+    effect->sourceBlend = 4;       // source alpha
+    effect->destinationBlend = 1;  // one
+    effect->depthWrite = false;
+  }
+  if (options.fog) {
+    effect->fogColor = ToColor(HazeColour());
+    effect->fogDensity = 0.0022f;
+    effect->fogExponent = 2.0f;
+    effect->SetFogEnable(true);
+  }
+  return effect;
+}
+
+// A quaternion turning the local axes onto the rows (right, up, forward).
+Quaternion FromAxes(const Vector3& right, const Vector3& up, const Vector3& forward) {
+  const float r[3][3] = {{right.x, right.y, right.z}, {up.x, up.y, up.z}, {forward.x, forward.y, forward.z}};
+  const float trace = r[0][0] + r[1][1] + r[2][2];
+  Quaternion q;
+  if (trace > 0.0f) {
+    const float s = std::sqrt(trace + 1.0f) * 2.0f;
+    q = {(r[1][2] - r[2][1]) / s, (r[2][0] - r[0][2]) / s, (r[0][1] - r[1][0]) / s, 0.25f * s};
+  } else if (r[0][0] > r[1][1] && r[0][0] > r[2][2]) {
+    const float s = std::sqrt(1.0f + r[0][0] - r[1][1] - r[2][2]) * 2.0f;
+    q = {0.25f * s, (r[0][1] + r[1][0]) / s, (r[2][0] + r[0][2]) / s, (r[1][2] - r[2][1]) / s};
+  } else if (r[1][1] > r[2][2]) {
+    const float s = std::sqrt(1.0f + r[1][1] - r[0][0] - r[2][2]) * 2.0f;
+    q = {(r[0][1] + r[1][0]) / s, 0.25f * s, (r[1][2] + r[2][1]) / s, (r[2][0] - r[0][2]) / s};
+  } else {
+    const float s = std::sqrt(1.0f + r[2][2] - r[0][0] - r[1][1]) * 2.0f;
+    q = {(r[2][0] + r[0][2]) / s, (r[1][2] + r[2][1]) / s, 0.25f * s, (r[0][1] - r[1][0]) / s};
+  }
+  return q.Normalized();
+}
+
+void Place(Node& node, const Vector3& position) {
+  SetTranslation(node.LocalTransform(), position);
+}
+
+Ref<Camera> LookingAt(const char* name, const Vector3& position, const Vector3& target) {
+  Ref<Camera> camera(new Camera(String(name)));
+  const Vector3 forward = Normalize(target - position);
+  const Vector3 right = Normalize(Vector3{0, 1, 0}.Cross(forward));
+  const Vector3 up = forward.Cross(right);
+  SetTranslation(camera->LocalTransform(), position);
+  SetRotation(camera->LocalTransform(), FromAxes(right, up, forward));
+  camera->SetFieldOfView(0.95f);
+  camera->SetNearPlane(0.3f);
+  camera->SetFarPlane(3000.0f);
+  return camera;
+}
+
+Vector3 OnGround(float x, float z, float lift = 0.0f) { return Vector3{x, GroundHeight(x, z) + lift, z}; }
+
+Ref<Triangles> BuildTerrain(Texture* texture) {
+  MeshBuilder mesh;
+  const int cells = 104;
+  const float step = kWorldSize / cells, half = kWorldSize * 0.5f;
+  for (int j = 0; j <= cells; ++j) {
+    for (int i = 0; i <= cells; ++i) {
+      const float x = -half + i * step, z = -half + j * step;
+      mesh.Vertex(Vector3{x, GroundHeight(x, z), z}, Vector2{(x + half) / kWorldSize, (half - z) / kWorldSize});
+    }
+  }
+  for (int j = 0; j < cells; ++j) {
+    for (int i = 0; i < cells; ++i) {
+      const int32_t v00 = j * (cells + 1) + i, v10 = v00 + 1, v01 = v00 + cells + 1, v11 = v01 + 1;
+      mesh.Quad(v00, v01, v11, v10);  // clockwise seen from above
+    }
+  }
+  return mesh.Build("Terrain", MakeEffect("TerrainEffect", texture, {}).Get());
+}
+
+Ref<Triangles> BuildWater(Texture* texture) {
+  MeshBuilder mesh;
+  const float x0 = -75.0f, x1 = 125.0f, z0 = 35.0f, z1 = 180.0f;
+  const int32_t a = mesh.Vertex(Vector3{x0, kWaterLevel, z0}, Vector2{0, 1});
+  const int32_t b = mesh.Vertex(Vector3{x0, kWaterLevel, z1}, Vector2{0, 0});
+  const int32_t c = mesh.Vertex(Vector3{x1, kWaterLevel, z1}, Vector2{1, 0});
+  const int32_t d = mesh.Vertex(Vector3{x1, kWaterLevel, z0}, Vector2{1, 1});
+  mesh.Quad(a, b, c, d);
+  return mesh.Build("Lake", MakeEffect("LakeEffect", texture, {}).Get());
+}
+
+Ref<Triangles> BuildSky(Texture* texture) {
+  MeshBuilder mesh;
+  const int rings = 14, segments = 36;
+  const float radius = 1400.0f;
+  for (int r = 0; r <= rings; ++r) {
+    const float v = static_cast<float>(r) / rings;
+    const float elevation = kPi * 0.5f - v * (kPi * 0.5f - kSkyLowest);
+    for (int s = 0; s <= segments; ++s) {
+      const float u = static_cast<float>(s) / segments;
+      const float azimuth = u * 2.0f * kPi;
+      mesh.Vertex(Vector3{radius * std::cos(elevation) * std::sin(azimuth), radius * std::sin(elevation) - 60.0f,
+                          radius * std::cos(elevation) * std::cos(azimuth)},
+                  Vector2{u, v});
+    }
+  }
+  for (int r = 0; r < rings; ++r) {
+    for (int s = 0; s < segments; ++s) {
+      const int32_t a = r * (segments + 1) + s, b = a + 1, c = a + segments + 1, d = c + 1;
+      mesh.Quad(a, b, d, c);
+    }
+  }
+  return mesh.Build("Sky", MakeEffect("SkyEffect", texture, {false, false, false, false}).Get());
+}
+
+Ref<Triangles> BuildRoad(Texture* texture) {
+  MeshBuilder mesh;
+  const float step = 3.0f;
+  int32_t previousLeft = -1, previousRight = -1;
+  for (float z = -208.0f; z <= 208.0f; z += step) {
+    const float x = RoadCentreX(z);
+    const Vector3 centre{x, GroundHeight(x, z) + 0.12f, z};
+    const Vector3 ahead = Normalize(Vector3{RoadCentreX(z + 0.5f) - RoadCentreX(z - 0.5f), 0, 1.0f});
+    const Vector3 right = Normalize(Vector3{ahead.z, 0, -ahead.x});
+    const float v = z / 14.0f;
+    const int32_t left = mesh.Vertex(centre - right * kRoadHalfWidth, Vector2{0, v});
+    const int32_t rightVertex = mesh.Vertex(centre + right * kRoadHalfWidth, Vector2{1, v});
+    if (previousLeft >= 0) mesh.Quad(previousLeft, left, rightVertex, previousRight);
+    previousLeft = left;
+    previousRight = rightVertex;
+  }
+  return mesh.Build("Road", MakeEffect("RoadEffect", texture, {}).Get());
+}
+
+// Trees and grass where the ground suits them.
+struct Planting {
+  Ref<Triangles> conifers, broadleaves;
+  Ref<SceneNode> grass;
+};
+
+Planting Plant(Texture* conifer, Texture* broadleaf, Texture* grassTuft) {
+  content::Random random(7);
+  MeshBuilder conifers, broadleaves;
+  int placed = 0;
+  for (int attempt = 0; attempt < 4000 && placed < 190; ++attempt) {
+    const float x = random.Range(-200.0f, 200.0f), z = random.Range(-200.0f, 200.0f);
+    const float h = GroundHeight(x, z);
+    if (h < 1.5f || RoadDistance(x, z) < 9.0f || GroundNormal(x, z).y < 0.8f) continue;
+    // Denser on the slopes, sparse on the valley floor.
+    if (random.Unit() > 0.15f + std::min(h / 25.0f, 0.8f)) continue;
+    ++placed;
+    const Vector3 base = OnGround(x, z, -0.3f);
+    if (random.Unit() < 0.7f) {
+      const float tall = random.Range(9.0f, 17.0f);
+      AddCrossedQuads(conifers, base, tall * 0.5f, tall, random.Range(0.0f, kPi));
+    } else {
+      const float tall = random.Range(7.0f, 11.0f);
+      AddCrossedQuads(broadleaves, base, tall, tall, random.Range(0.0f, kPi));
+    }
+  }
+  EffectOptions cutout{false, true, true, false};
+  Planting planting;
+  planting.conifers = conifers.Build("Conifers", MakeEffect("ConiferEffect", conifer, cutout).Get());
+  planting.broadleaves = broadleaves.Build("Broadleaves", MakeEffect("BroadleafEffect", broadleaf, cutout).Get());
+
+  // Grass in four patches of the valley floor (each its own node, so each
+  // is culled on its own).
+  planting.grass = new SceneNode(String("Grass"));
+  Ref<TextureEffect> grassEffect = MakeEffect("GrassEffect", grassTuft, cutout);
+  for (int patch = 0; patch < 4; ++patch) {
+    MeshBuilder tufts;
+    const float cx = -60.0f + 40.0f * patch, cz = -40.0f + 25.0f * patch;
+    for (int i = 0; i < 160; ++i) {
+      const float x = cx + random.Range(-35.0f, 35.0f), z = cz + random.Range(-35.0f, 35.0f);
+      const float h = GroundHeight(x, z);
+      if (h < 0.8f || h > 12.0f || RoadDistance(x, z) < kRoadHalfWidth + 1.0f) continue;
+      const float size = random.Range(0.6f, 1.1f);
+      AddCrossedQuads(tufts, OnGround(x, z, -0.05f), size * 1.6f, size, random.Range(0.0f, kPi));
+    }
+    if (!tufts.Empty()) {
+      const std::string name = "GrassPatch" + std::to_string(patch + 1);
+      planting.grass->AttachChild(tufts.Build(name.c_str(), grassEffect.Get()).Get());
+    }
+  }
+  return planting;
+}
+
+// The car, facing along the road, built round its own origin.
+Ref<SceneNode> BuildCar(Palette& palette, TextureEffect* paletteEffect, float z) {
+  MeshBuilder mesh;
+  const Rgba paint{0.62f, 0.08f, 0.06f, 1}, glass{0.10f, 0.13f, 0.18f, 1}, tyre{0.05f, 0.05f, 0.05f, 1};
+  AddBox(mesh, palette, {0, 0.62f, 0}, {0.9f, 0.34f, 2.15f}, 0, paint);
+  AddBox(mesh, palette, {0, 1.16f, -0.25f}, {0.78f, 0.22f, 1.1f}, 0, paint);
+  AddBox(mesh, palette, {0, 1.16f, -0.25f}, {0.8f, 0.16f, 1.12f}, 0, glass);
+  AddBox(mesh, palette, {0.55f, 0.7f, 2.16f}, {0.18f, 0.08f, 0.02f}, 0, Rgba{1.6f, 1.5f, 1.1f, 1});
+  AddBox(mesh, palette, {-0.55f, 0.7f, 2.16f}, {0.18f, 0.08f, 0.02f}, 0, Rgba{1.6f, 1.5f, 1.1f, 1});
+  AddBox(mesh, palette, {0.6f, 0.72f, -2.16f}, {0.16f, 0.07f, 0.02f}, 0, Rgba{0.9f, 0.1f, 0.08f, 1});
+  AddBox(mesh, palette, {-0.6f, 0.72f, -2.16f}, {0.16f, 0.07f, 0.02f}, 0, Rgba{0.9f, 0.1f, 0.08f, 1});
+  for (float side : {-1.0f, 1.0f}) {
+    for (float along : {-1.35f, 1.35f}) AddWheel(mesh, palette, {side * 0.86f, 0.34f, along}, 0.34f, 0.12f, 0, tyre);
+  }
+  Ref<SceneNode> car(new SceneNode(String("CarGroup")));
+  car->AttachChild(mesh.Build("CarBody", paletteEffect).Get());
+  const float x = RoadCentreX(z) + 1.8f;
+  const Vector3 ahead = Normalize(Vector3{RoadCentreX(z + 0.5f) - RoadCentreX(z - 0.5f), 0, 1.0f});
+  Place(*car, Vector3{x, GroundHeight(RoadCentreX(z), z) + 0.06f, z});
+  SetRotation(car->LocalTransform(), Quaternion::FromAxisAngle(Vector3{0, 1, 0}, std::atan2(ahead.x, ahead.z)));
+  return car;
+}
+
+Ref<SceneNode> BuildCampfire(Palette& palette, TextureEffect* paletteEffect, Texture* flame, const Vector3& at) {
+  MeshBuilder stones;
+  content::Random random(99);
+  for (int i = 0; i < 9; ++i) {
+    const float angle = 2.0f * kPi * i / 9;
+    const float grey = random.Range(0.35f, 0.5f);
+    AddBox(stones, palette, {0.95f * std::cos(angle), 0.12f, 0.95f * std::sin(angle)},
+           {random.Range(0.16f, 0.24f), random.Range(0.1f, 0.16f), random.Range(0.14f, 0.2f)}, angle,
+           Rgba{grey, grey * 0.95f, grey * 0.9f, 1});
+  }
+  for (int i = 0; i < 3; ++i) {
+    AddBox(stones, palette, {0, 0.14f + 0.05f * i, 0}, {0.09f, 0.09f, 0.75f}, kPi * i / 3, Rgba{0.3f, 0.2f, 0.12f, 1});
+  }
+  // The glow the fire casts on its stones and logs is in the flame picture.
+  MeshBuilder flames;
+  AddCrossedQuads(flames, {0, 0.05f, 0}, 1.3f, 1.9f, 0.3f);
+  AddCrossedQuads(flames, {0.1f, 0.05f, -0.05f}, 0.9f, 1.4f, 1.1f);
+  Ref<SceneNode> fire(new SceneNode(String("Campfire")));
+  fire->AttachChild(stones.Build("CampfireStones", paletteEffect).Get());
+  fire->AttachChild(flames.Build("Flames", MakeEffect("FlameEffect", flame, {false, false, false, true}).Get()).Get());
+  Place(*fire, at);
+  return fire;
+}
+
+Ref<Triangles> BuildBirds(Palette& palette, TextureEffect* paletteEffect) {
+  MeshBuilder mesh;
+  content::Random random(5);
+  const Vector2 uv = palette.Cell(Rgba{0.08f, 0.07f, 0.09f, 1});
+  for (int i = 0; i < 9; ++i) {
+    const Vector3 c{random.Range(-20.0f, 70.0f), random.Range(38.0f, 62.0f), random.Range(70.0f, 150.0f)};
+    const float span = random.Range(0.7f, 1.1f), turn = random.Range(-0.6f, 0.6f);
+    const Vector3 wing = RotateY(Vector3{span, 0.25f * span, 0}, turn);
+    const Vector3 body = RotateY(Vector3{0, 0, 0.3f}, turn);
+    const int32_t a = mesh.Vertex(c - wing * 1.0f + Vector3{0, 2 * wing.y, 0}, uv);
+    const int32_t b = mesh.Vertex(c + body, uv), m = mesh.Vertex(c - body, uv);
+    const int32_t d = mesh.Vertex(c + Vector3{wing.x, wing.y, wing.z}, uv);
+    mesh.Triangle(a, b, m);
+    mesh.Triangle(m, b, d);
+  }
+  Ref<Triangles> birds = mesh.Build("Birds", paletteEffect);
+  return birds;
+}
+
+Ref<SoundNode> MakeSound(MediaFolder& media, const char* name, const char* file, bool is3D, bool loop, int volume,
+                         float minDistance) {
+  Ref<SoundNode> node(new SoundNode(String(name)));
+  node->SetLoop(loop);
+  node->SetMinDistance(minDistance);
+  node->LoadSound(media.Find(file), is3D);
+  node->SetVolume(volume);
+  return node;
+}
+
+// A point of dry ground near (x, z), searching outwards.
+Vector3 DryGround(float x, float z, float minHeight) {
+  for (float r = 0.0f; r < 60.0f; r += 2.0f) {
+    for (int k = 0; k < 12; ++k) {
+      const float px = x + r * std::cos(k * kPi / 6), pz = z + r * std::sin(k * kPi / 6);
+      if (GroundHeight(px, pz) > minHeight && RoadDistance(px, pz) > 8.0f) return OnGround(px, pz);
+    }
+  }
+  return OnGround(x, z);
+}
+
+}  // namespace
+
+Ref<SceneNode> BuildValley(MediaFolder& media) {
+  // Textures.
+  bool ok = media.AddPicture("terrain.jpg", PaintTerrain(1024), false) &&
+            media.AddPicture("sky.jpg", PaintSky(1024, 768), false) &&
+            media.AddPicture("lake.jpg", PaintWater(512), false) &&
+            media.AddPicture("road.jpg", PaintRoad(128, 512), false) &&
+            media.AddPicture("conifer.tga", PaintConifer(128, 256), true) &&
+            media.AddPicture("broadleaf.tga", PaintBroadleaf(256), true) &&
+            media.AddPicture("grass.tga", PaintGrassTuft(128, 64), true) &&
+            media.AddPicture("flame.tga", PaintFlame(64, 128), true);
+  // Sounds, each with its own Ogg serial number.
+  ok = ok && media.AddSound("music.ogg", SynthesizeMusic(), 0.1f, 1) &&
+       media.AddSound("engine.ogg", SynthesizeEngineHum(), 0.0f, 2) &&
+       media.AddSound("fire.ogg", SynthesizeFire(), 0.0f, 3) &&
+       media.AddSound("waves.ogg", SynthesizeWaves(), 0.0f, 4) &&
+       media.AddSound("chirps.ogg", SynthesizeChirps(), 0.0f, 5) &&
+       media.AddSound("trill.ogg", SynthesizeTrill(), 0.0f, 6);
+  if (!ok) return Ref<SceneNode>();
+
+  Ref<SceneNode> root(new SceneNode(String("Valley")));
+  root->AttachChild(BuildSky(media.MakeTexture("sky.jpg").Get()).Get());
+  root->AttachChild(BuildTerrain(media.MakeTexture("terrain.jpg").Get()).Get());
+  root->AttachChild(BuildWater(media.MakeTexture("lake.jpg").Get()).Get());
+  root->AttachChild(BuildRoad(media.MakeTexture("road.jpg").Get()).Get());
+  Planting planting = Plant(media.MakeTexture("conifer.tga").Get(), media.MakeTexture("broadleaf.tga").Get(),
+                            media.MakeTexture("grass.tga").Get());
+  root->AttachChild(planting.conifers.Get());
+  root->AttachChild(planting.broadleaves.Get());
+  root->AttachChild(planting.grass.Get());
+
+  // Simple objects share one palette texture, painted as they are built
+  // and written last.
+  Palette palette;
+  Ref<Texture> paletteTexture(new Texture(String("palette.tga")));
+  Ref<TextureEffect> paletteEffect = MakeEffect("PaletteEffect", paletteTexture.Get(), {});
+  const float carZ = -20.0f;
+  Ref<SceneNode> car = BuildCar(palette, paletteEffect.Get(), carZ);
+  car->AttachChild(MakeSound(media, "Car", "engine.ogg", true, true, 100, 6.0f).Get());
+  root->AttachChild(car.Get());
+  const Vector3 fireAt = DryGround(12.0f, 32.0f, 1.2f);
+  Ref<SceneNode> campfire = BuildCampfire(palette, paletteEffect.Get(), media.MakeTexture("flame.tga").Get(), fireAt);
+  campfire->AttachChild(MakeSound(media, "Fire", "fire.ogg", true, true, 90, 3.0f).Get());
+  root->AttachChild(campfire.Get());
+  Ref<Triangles> birds = BuildBirds(palette, paletteEffect.Get());
+  birds->SetEffect(Ref<TextureEffect>(MakeEffect("BirdEffect", paletteTexture.Get(), {false, true, false, false})).Get());
+  root->AttachChild(birds.Get());
+  if (!media.AddPicture("palette.tga", palette.Picture(), false)) return Ref<SceneNode>();
+  paletteTexture->SetImage(Ref<Image>(new Image(media.Find("palette.tga"), String("palette.tga"))).Get());
+
+  // Sounds of the place.
+  root->AttachChild(MakeSound(media, "Music", "music.ogg", false, true, 70, 3.4028235e38f).Get());
+  Ref<SoundNode> waves = MakeSound(media, "Waves", "waves.ogg", true, true, 80, 12.0f);
+  Place(*waves, Vector3{-10.0f, 0.5f, 55.0f});
+  root->AttachChild(waves.Get());
+  Ref<SoundNode2> songbirds(new SoundNode2(String("Songbirds")));
+  songbirds->SetFileNames(String("chirps.ogg"), String("trill.ogg"));
+  songbirds->SetTiming(7.0f, 4.0f);
+  songbirds->Set3D(true);
+  songbirds->SetMinDistance(25.0f);
+  songbirds->LoadSounds();
+  songbirds->SetVolume(85);
+  Place(*songbirds, OnGround(-95.0f, 30.0f, 12.0f));
+  root->AttachChild(songbirds.Get());
+
+  // The evening sun.
+  Ref<Light> sun(new Light(String("Sun"), Light::kDirectional));
+  const Vector3 toSun = SunDirection();
+  sun->diffuse = Color{1.0f, 0.72f, 0.45f, 1};
+  sun->ambient = Color{0.3f, 0.32f, 0.42f, 1};
+  {
+    const Vector3 forward = -toSun;
+    const Vector3 right = Normalize(Vector3{0, 1, 0}.Cross(forward));
+    SetRotation(sun->LocalTransform(), FromAxes(right, forward.Cross(right), forward));
+  }
+  root->AttachChild(sun.Get());
+
+  // Views near the road and the fire, and far ones over the valley.
+  const Vector3 carAt = car->GetLocalTransform().translation;
+  struct View {
+    const char* name;
+    Vector3 position, target;
+  };
+  const float behindZ = carZ - 26.0f;
+  const View views[] = {
+      {"Camera01", OnGround(RoadCentreX(behindZ) + 1.5f, behindZ, 1.7f), carAt + Vector3{0, 1.0f, 0}},
+      {"Camera02", fireAt + Vector3{-4.0f, 1.5f, -5.0f}, fireAt + Vector3{0, 0.7f, 0}},
+      {"Camera05", carAt + Vector3{4.0f, 1.1f, 13.0f}, carAt + Vector3{0, 0.8f, 0}},
+      {"Camera07", OnGround(-28.0f, 52.0f, 2.2f), Vector3{45.0f, 6.0f, 170.0f}},
+      {"Camera08", OnGround(-120.0f, -30.0f, 2.5f), Vector3{10.0f, 0.0f, 100.0f}},
+      {"Camera03", Vector3{0.0f, 90.0f, -190.0f}, Vector3{20.0f, 0.0f, 100.0f}},
+      {"Camera04", OnGround(150.0f, 20.0f, 6.0f), Vector3{0.0f, 0.0f, 110.0f}},
+      {"Camera06", Vector3{40.0f, 32.0f, 195.0f}, Vector3{-20.0f, 0.0f, 0.0f}},
+      {"Camera11", OnGround(-150.0f, 70.0f, 28.0f), Vector3{30.0f, 0.0f, 115.0f}},
+      {"Camera17", Vector3{-60.0f, 160.0f, -120.0f}, Vector3{20.0f, 0.0f, 90.0f}},
+      {"Camera18", Vector3{110.0f, 2.5f, 75.0f}, Vector3{-40.0f, 6.0f, 140.0f}},
+  };
+  for (const View& view : views) root->AttachChild(LookingAt(view.name, view.position, view.target).Get());
+
+  root->UpdateGeometricState(0.0, false);
+  return root;
+}
+
+}  // namespace klx::scenebuild
