@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "platform/displays.h"
+
 namespace klx::test {
 
 std::ostream& operator<<(std::ostream& out, const Rgba& color) {
@@ -19,6 +21,9 @@ std::ostream& operator<<(std::ostream& out, const Rgba& color) {
 
 void GlDeviceTest::SetUp() {
   setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  // SDL unloads the GL libraries with its video part; their thread-local
+  // data must stay mapped for the leak checker's scan at exit.
+  KeepGraphicsLibrariesLoaded();
   std::string why;
   if (!MakeDevice(d3d::DeviceSettings{kWidth, kHeight, d3d::kFmtA8R8G8B8}, &why)) GTEST_SKIP() << "no GL device: " << why;
 }
