@@ -3,6 +3,7 @@
 // and smooth value noise. The same seed gives the same content on every
 // machine and build.
 
+#include <algorithm>
 #include <cstdint>
 
 namespace klx::content {
@@ -21,6 +22,13 @@ class Random {
  private:
   uint64_t state_;
 };
+
+// 0 below edge0, 1 above edge1, a smooth step between (edge0 may be the
+// larger, for a step down).
+inline float SmoothStep(float edge0, float edge1, float x) {
+  const float t = std::clamp((x - edge0) / (edge1 - edge0), 0.0f, 1.0f);
+  return t * t * (3.0f - 2.0f * t);
+}
 
 // Value noise in [0, 1] on an integer lattice, smoothly interpolated;
 // `period` > 0 makes it tile with that period (in lattice units).

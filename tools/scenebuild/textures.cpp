@@ -12,13 +12,9 @@ using content::Canvas;
 using content::FractalNoise;
 using content::Mix;
 using content::Rgba;
+using content::SmoothStep;
 
 namespace {
-
-float SmoothStep(float edge0, float edge1, float x) {
-  const float t = std::clamp((x - edge0) / (edge1 - edge0), 0.0f, 1.0f);
-  return t * t * (3.0f - 2.0f * t);
-}
 
 constexpr float kPi = 3.14159265f;
 

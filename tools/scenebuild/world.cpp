@@ -6,15 +6,8 @@
 #include "random.h"
 
 namespace klx::scenebuild {
-namespace {
 
-float SmoothStep(float edge0, float edge1, float x) {
-  const float t = std::clamp((x - edge0) / (edge1 - edge0), 0.0f, 1.0f);
-  return t * t * (3.0f - 2.0f * t);
-}
-
-}  // namespace
-
+using content::SmoothStep;
 Vector3 Normalize(const Vector3& v) {
   const float length = std::sqrt(v.Dot(v));
   return length > 0.0f ? v * (1.0f / length) : Vector3{0, 1, 0};
