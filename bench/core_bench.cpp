@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "animation/controller.h"
+#include "core/controller.h"
 #include "core/file_message_output.h"
 #include "core/lifecycle.h"
 #include "core/memory_stream.h"

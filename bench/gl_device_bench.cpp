@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "render/gl/device.h"
-#include "render/gl/shader_glsl.h"
-#include "render/gl/shader_program.h"
+#include "device/device.h"
+#include "gl/gl_device.h"
+#include "shader_asm/shader_glsl.h"
+#include "shader_asm/shader_program.h"
 
 namespace klx {
 namespace {

@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "core/lifecycle.h"
-#include "render/opengl_renderer.h"
+#include "render/device_renderer.h"
 
 namespace klx {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "core/lifecycle.h"
 #include "render/effects/material_effects.h"
-#include "render/opengl_renderer.h"
+#include "render/device_renderer.h"
 #include "scene/camera.h"
 #include "scene/geometry_node.h"
 #include "scene/scene_node.h"
@@ -39,7 +39,7 @@ void BM_ThousandTexturedMeshes(benchmark::State& state) {
     EngineStop();
     return;
   }
-  auto* renderer = static_cast<OpenGLRenderer*>(GetRenderer());
+  auto* renderer = static_cast<DeviceRenderer*>(GetRenderer());
   int32_t windowed = -1;
   for (int32_t i = 0; i < renderer->GetConfigurationCount() && windowed < 0; ++i) {
     if (!renderer->GetConfiguration(i).fullScreen && renderer->GetConfiguration(i).samples == 1) windowed = i;

@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "audio/sound_decoder.h"
+#include "audio_library/sound_decoder.h"
 #include "core/lifecycle.h"
-#include "media/sound_manager.h"
+#include "sound/sound_manager.h"
 #include "ogg_encoder.h"
 
 namespace klx {

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "animation/controller.h"
+#include "core/controller.h"
 #include "core/object.h"
 
 namespace klx::fuzz {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "render/gl/shader_glsl.h"
-#include "render/gl/shader_program.h"
+#include "shader_asm/shader_glsl.h"
+#include "shader_asm/shader_program.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "audio/sound_decoder.h"
+#include "audio_library/sound_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::unique_ptr<klx::audio::SoundDecoder> decoder = klx::audio::OpenSoundDecoder(data, size);

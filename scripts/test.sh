@@ -38,8 +38,18 @@ if command -v clang++ >/dev/null 2>&1; then
     work=$(mktemp -d)
     [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
     echo "-- $name"
-    "$fuzzer" -max_total_time="${KLX_FUZZ_SECONDS:-10}" -print_final_stats=1 "$work" 2>&1 | tail -n 3
-    rm -rf "$work"
+    # Crash and timeout files go to the run's own folder and are kept under
+    # build-fuzz/artifacts only when the target fails.
+    if ! "$fuzzer" -max_total_time="${KLX_FUZZ_SECONDS:-10}" -print_final_stats=1 \
+        -artifact_prefix="$work/" "$work" > "$work.log" 2>&1; then
+      tail -n 30 "$work.log"
+      mkdir -p build-fuzz/artifacts
+      cp "$work"/crash-* "$work"/timeout-* "$work"/leak-* "$work"/oom-* build-fuzz/artifacts/ 2>/dev/null || true
+      echo "-- $name failed; its findings are in build-fuzz/artifacts"
+      exit 1
+    fi
+    tail -n 3 "$work.log"
+    rm -rf "$work" "$work.log"
   done
 else
   step "clang not found: fuzz targets skipped"

@@ -15,17 +15,24 @@
 #include "core/log.h"
 #include "core/module_manager.h"
 #include "assets/image.h"
-#include "media/sound_manager.h"
+#include "sound/sound_manager.h"
 #include "platform/message_box.h"
 #include "platform/system_window.h"
 #include "platform/resources.h"
 #include "platform/user_folders.h"
 #include "render/renderer.h"
+#include "scene/camera.h"
 #include "vfs/file_manager.h"
 #include "vfs/virtual_file.h"
 
 namespace klx {
 namespace {
+
+// The scene is heard from where it is seen: the active camera's position
+// and facing become the sound listener's.
+void HearFromCamera(const Camera* camera) {
+  if (camera != nullptr) SoundManager::SetListenerPose(camera->GetPosition(), camera->GetDirection(), camera->GetUp());
+}
 
 SaverApplication* g_application = nullptr;
 int32_t g_mouseMoveAllowance = 10;
@@ -477,7 +484,9 @@ int SaverApplication::RunFrameLoop() {
       return kFailed;
     }
     renderer->Clear(kClearTarget | kClearDepth, Color{0, 0, 0, 1}, 1.0f, 0);
-    if (renderer->BeginFrame() != kOk) {
+    const int frameResult = renderer->BeginFrame();
+    HearFromCamera(renderer->GetCamera());
+    if (frameResult != kOk) {
       // A lost device refuses frames until it comes back: skip them, and
       // say so once rather than every frame.
       if (!frameRefused) LogError(KLX_TEXT("Неудачно начало рендеринга."));

@@ -327,9 +327,12 @@ int MemoryStream::ReadObject(Object*& out) {
 }
 
 int MemoryStream::ReadClassMismatch(Object* object, const RTTI& expected) {
-  LogError(KLX_TEXT("Объект не является объектом класса [%s]. RTTI[%s] ID[%d] Имя[%s]"),
-           expected.GetName().CStr(), object->GetRTTI().GetName().CStr(), object->GetID(),
-           object->GetName().CStr());
+  return ReadClassMismatch(object, expected.GetName().CStr());
+}
+
+int MemoryStream::ReadClassMismatch(Object* object, const char* expected) {
+  LogError(KLX_TEXT("Объект не является объектом класса [%s]. RTTI[%s] ID[%d] Имя[%s]"), expected,
+           object->GetRTTI().GetName().CStr(), object->GetID(), object->GetName().CStr());
   return SetError(kFailed);
 }
 

@@ -86,6 +86,11 @@ class MemoryStream {
   // ReadObject that also requires the object to be of class T (or null).
   template <class T>
   int ReadObjectOf(T*& out);
+  // ReadObject that requires the object to implement interface I (or be
+  // null); `kind` names what was expected in the log line. `object` is the
+  // object read, `out` the same object as an I.
+  template <class I>
+  int ReadObjectImplementing(Object*& object, I*& out, const char* kind);
   template <class T>
   int ReadObjectArray(Array<Ref<T>>& array);
 
@@ -111,6 +116,7 @@ class MemoryStream {
   // inline objects would pass kMaxObjectDepth.
   int EnterObject(const String& className, int32_t id);
   int ReadClassMismatch(Object* object, const RTTI& expected);
+  int ReadClassMismatch(Object* object, const char* expected);
 
   uint8_t* buffer_ = nullptr;
   int32_t size_ = 0;
@@ -148,6 +154,16 @@ int MemoryStream::ReadObjectOf(T*& out) {
   const int result = ReadObject(object);
   if (object != nullptr && !object->IsKindOf(T::TYPE)) return ReadClassMismatch(object, T::TYPE);
   out = static_cast<T*>(object);
+  return result;
+}
+
+template <class I>
+int MemoryStream::ReadObjectImplementing(Object*& object, I*& out, const char* kind) {
+  out = nullptr;
+  const int result = ReadObject(object);
+  if (object == nullptr) return result;
+  out = dynamic_cast<I*>(object);
+  if (out == nullptr) return ReadClassMismatch(object, kind);
   return result;
 }
 

@@ -3,7 +3,7 @@
 #include <new>
 #include <vector>
 
-#include "animation/controller.h"
+#include "core/controller.h"
 #include "core/log.h"
 #include "core/memory_stream.h"
 

@@ -1,6 +1,6 @@
 #include "render/effect.h"
 
-#include "animation/controller.h"
+#include "core/controller.h"
 #include "core/log.h"
 #include "core/memory_stream.h"
 #include "render/renderer.h"

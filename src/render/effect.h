@@ -10,6 +10,7 @@
 #include "core/math_types.h"
 #include "core/object.h"
 #include "render/pass.h"
+#include "scene/geometry_effect_interface.h"
 #include "scene/scene_node_effect_interface.h"
 
 namespace klx {
@@ -72,11 +73,20 @@ class Effect : public Object {
 // The effect of geometry nodes: material, alpha test, blending, culling,
 // fog, wind and the skin controller, stored with the effect; passes copy
 // them into their render-state blocks when invalidated.
-class GeometryNodeEffect : public Effect {
+class GeometryNodeEffect : public Effect, public GeometryEffectInterface {
   KLX_DECLARE_CLASS(GeometryNodeEffect)
 
  public:
   explicit GeometryNodeEffect(const String& name) : Effect(name) {}
+
+  // What a geometry node asks of its effect.
+  bool IsEnabled() const override { return Effect::IsEnabled(); }
+  bool IsBlended() const override { return blend; }
+  int32_t GetPassCount() override { return PassCount(); }
+  int ApplyPass(int32_t pass, DrawContext*) override { return Effect::ApplyPass(pass); }
+  using Effect::ApplyPass;
+  void UpdateEffect(double elapsed) override { Update(elapsed); }
+  void InvalidateEffectPasses() override { InvalidatePasses(); }
 
   int Save(MemoryStream& stream) override;
   int Load(MemoryStream& stream) override;

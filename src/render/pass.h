@@ -5,7 +5,7 @@
 // afterwards, until the pass is invalidated.
 
 #include "core/object.h"
-#include "render/device_handle.h"
+#include "scene/device_handle.h"
 #include "render/render_state_block.h"
 
 namespace klx {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "render/gl/device.h"
+#include "device/device.h"
 #include "render/renderer.h"
 
 namespace klx {
@@ -10,7 +10,7 @@ namespace klx {
 KLX_IMPLEMENT_CLASS(RenderStateBlock, Object)
 
 RenderStateBlock::~RenderStateBlock() {
-  if (handle_.owner) handle_.owner->ReleaseRenderStateBlock(this);
+  if (handle_.owner) handle_.owner->ReleaseCopyOf(this);
 }
 
 namespace {

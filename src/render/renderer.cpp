@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "animation/post_update_controller.h"
+#include "render/post_update_controller.h"
 #include "core/log.h"
 #include "core/module.h"
 #include "core/module_manager.h"
-#include "media/sound_manager.h"
+#include "sound/sound_manager.h"
 #include "platform/system_window.h"
 #include "render/pass.h"
 #include "render/render_state_block.h"
@@ -73,6 +73,22 @@ int Renderer::CloseWindow() {
   return kOk;
 }
 
+void Renderer::ReleaseCopyOf(Object* resource) {
+  if (auto* buffer = DynamicCast<Buffer>(resource)) {
+    ReleaseBuffer(buffer);
+  } else if (auto* texture = DynamicCast<BaseTexture>(resource)) {
+    ReleaseTexture(texture);
+  } else if (auto* shader = DynamicCast<Shader>(resource)) {
+    ReleaseShader(shader);
+  } else if (auto* pass = DynamicCast<Pass>(resource)) {
+    ReleasePass(pass);
+  } else if (auto* query = DynamicCast<OcclusionQuery>(resource)) {
+    ReleaseQuery(query);
+  } else if (auto* block = DynamicCast<RenderStateBlock>(resource)) {
+    ReleaseRenderStateBlock(block);
+  }
+}
+
 void Renderer::ReleaseBuffer(Buffer* buffer) {
   if (buffer != nullptr) buffer->Handle().Clear();
 }
@@ -118,19 +134,18 @@ int Renderer::BeginFrame() {
   const int result = BeginScene();
   // The listeners run once, then the list starts over; one that registers
   // again from its PostUpdate runs next frame.
-  Array<Ref<PostUpdateController>> listeners(std::move(frameListeners_));
-  frameListeners_ = Array<Ref<PostUpdateController>>(8, 8);
-  for (Ref<PostUpdateController>& listener : listeners) listener->PostUpdate();
-  // The listener hears the scene from the camera.
-  SoundManager::SetListenerOrientation(activeCamera_->GetDirection(), activeCamera_->GetUp());
+  Array<ListenerEntry> listeners(std::move(frameListeners_));
+  frameListeners_ = Array<ListenerEntry>(8, 8);
+  for (ListenerEntry& entry : listeners) entry.listener->PostUpdate();
   return result;
 }
 
-int32_t Renderer::AddFrameListener(PostUpdateController* listener) {
+int32_t Renderer::AddFrameListener(FrameListener* listener) {
+  if (listener == nullptr) return -1;
   for (int32_t i = 0; i < frameListeners_.Count(); ++i) {
-    if (frameListeners_[i].Get() == listener) return i;
+    if (frameListeners_[i].listener == listener) return i;
   }
-  frameListeners_.Append(Ref<PostUpdateController>(listener));
+  frameListeners_.Append(ListenerEntry{listener, Ref<RefCounted>(listener->GetListenerObject())});
   return frameListeners_.Count() - 1;
 }
 
@@ -164,6 +179,13 @@ void Renderer::PushLight(Light* light) { lightStack_.Append(Ref<Light>(light)); 
 
 void Renderer::PopLight() {
   if (lightStack_.Count() > 0) lightStack_.RemoveAt(lightStack_.Count() - 1);
+}
+
+void Renderer::RemovePassLights() {
+  while (GetLightCount() > 0) {
+    PopLight();
+    RemoveLight();
+  }
 }
 
 Light* Renderer::GetLight(int32_t index) const {

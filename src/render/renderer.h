@@ -12,7 +12,8 @@
 #include "core/engine_string.h"
 #include "core/math_types.h"
 #include "core/ref_counted.h"
-#include "animation/post_update_controller.h"
+#include "render/frame_listener.h"
+#include "scene/device_handle.h"
 #include "scene/camera.h"
 #include "scene/draw_context.h"
 #include "scene/light.h"
@@ -39,7 +40,6 @@ class Pass;
 class RenderStateBlock;
 class Camera;
 class Light;
-class PostUpdateController;
 
 // One usable video configuration.
 struct DisplayConfiguration {
@@ -68,15 +68,6 @@ enum ClearFlags : uint32_t {
 // Shader levels: 0 for 1.x, 1 for 2.0, 2 for 3.0, 4 for no usable shaders.
 inline constexpr int32_t kShaderLevelNone = 4;
 
-class Renderer;
-
-// What the draw queues hold: something that draws itself later.
-class Drawable {
- public:
-  virtual ~Drawable() = default;
-  virtual void DrawQueued(Renderer* renderer) = 0;
-};
-
 // Capabilities as the renderer reports them to techniques.
 struct RendererCaps {
   int32_t simultaneousTextures = 0;
@@ -93,7 +84,7 @@ struct RendererCaps {
   bool mipAutogen[8] = {};
 };
 
-class Renderer : public RefCounted, public DrawContext {
+class Renderer : public DeviceCopyOwner, public DrawContext {
  public:
   Renderer();
   ~Renderer() override;
@@ -110,19 +101,20 @@ class Renderer : public RefCounted, public DrawContext {
   // open.
   int CloseWindow();
   // Makes the camera active (counted) with all its planes to test.
-  void SetCamera(Camera* camera);
-  Camera* GetCamera() const;
+  void SetCamera(Camera* camera) override;
+  Camera* GetCamera() const override;
   // A default camera when none is active, its update, BeginScene, then the
   // frame listeners' PostUpdate. 0 when the frame may be drawn.
   int BeginFrame();
-  // Appends a listener for the next BeginFrame unless it is listed; its index.
-  int32_t AddFrameListener(PostUpdateController* listener);
+  // Appends a listener for the next BeginFrame unless it is listed; its
+  // index. The renderer holds the listener's object until it has run.
+  int32_t AddFrameListener(FrameListener* listener);
   // The sorted queue (largest key first), then the final queue.
   void FlushQueues() override;
   // The active camera's planes for the draw traversal; null without one.
   CullingFrustum* GetActiveFrustum() override;
-  void QueueSorted(Drawable* drawable, float key);
-  void QueueFinal(Drawable* drawable);
+  void QueueSorted(Drawable* drawable, float key) override;
+  void QueueFinal(Drawable* drawable) override;
   // FlushQueues, the current geometry dropped, then EndScene.
   void EndFrame();
 
@@ -145,7 +137,7 @@ class Renderer : public RefCounted, public DrawContext {
 
   // State shared with the scene.
   Object* GetCurrentGeometry() const;
-  void SetCurrentGeometry(Object* geometry);
+  void SetCurrentGeometry(Object* geometry) override;
   Pass* GetCurrentPass() const { return currentPass_; }
   void SetCurrentPass(Pass* pass) { currentPass_ = pass; }
   bool GetMirrorCulling() const { return mirrorCulling_; }
@@ -159,10 +151,14 @@ class Renderer : public RefCounted, public DrawContext {
   void PopLight();
   int32_t GetLightCount() const { return lightStack_.Count(); }
   Light* GetLight(int32_t index) const;
+  // Pops and switches off every light on the stack (after a pass).
+  void RemovePassLights() override;
 
   // Device copies of engine resources: the copy goes and the resource's
   // handle is cleared, so the data is uploaded again on next use. The base
   // only clears handles; a device implementation releases its object too.
+  // ReleaseCopyOf picks the release by the resource's class.
+  void ReleaseCopyOf(Object* resource) override;
   virtual void ReleaseBuffer(Buffer* buffer);
   virtual void ReleaseTexture(BaseTexture* texture);
   virtual void ReleaseShader(Shader* shader);
@@ -197,7 +193,7 @@ class Renderer : public RefCounted, public DrawContext {
   // Primitive kind (0 points, 1 lines, 2 line strip, 3 triangles) and the
   // counts come from the caller in this base's terms: `vertexCount`
   // positions and `indexCount` indices.
-  virtual void DrawIndexed(int32_t primitiveKind, int32_t vertexCount, int32_t indexCount) {
+  void DrawIndexed(int32_t primitiveKind, int32_t vertexCount, int32_t indexCount) override {
     (void)primitiveKind, (void)vertexCount, (void)indexCount;
   }
   virtual void DrawPrimitives(int32_t primitiveKind, int32_t primitiveCount) {
@@ -234,8 +230,8 @@ class Renderer : public RefCounted, public DrawContext {
   virtual int BeginRenderToShadowMap(Texture* texture, float depthBias, float slopeBias) {
     return (void)texture, (void)depthBias, (void)slopeBias, 1;
   }
-  int32_t GetViewportWidth() const { return viewportWidth_; }
-  int32_t GetViewportHeight() const { return viewportHeight_; }
+  int32_t GetViewportWidth() const override { return viewportWidth_; }
+  int32_t GetViewportHeight() const override { return viewportHeight_; }
   virtual void SetViewport(const Vector2& origin, const Vector2& size) {
     (void)origin;
     viewportWidth_ = static_cast<int32_t>(size.x);
@@ -277,7 +273,11 @@ class Renderer : public RefCounted, public DrawContext {
   bool depthEqual_ = false;
   bool letterbox_ = false;
   Array<Ref<Light>> lightStack_{8, 8};
-  Array<Ref<PostUpdateController>> frameListeners_{8, 8};
+  struct ListenerEntry {
+    FrameListener* listener = nullptr;
+    Ref<RefCounted> holder;  // keeps the listener alive until it runs
+  };
+  Array<ListenerEntry> frameListeners_{8, 8};
   Array<SortedEntry> sortedQueue_{64, 64};
   Array<Drawable*> finalQueue_{64, 64};
 };

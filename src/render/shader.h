@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "core/object.h"
-#include "render/device_handle.h"
+#include "scene/device_handle.h"
 
 namespace klx {
 

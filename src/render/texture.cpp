@@ -12,12 +12,12 @@ KLX_IMPLEMENT_CLASS(CubeTexture, BaseTexture)
 KLX_IMPLEMENT_CLASS(VolumeTexture, BaseTexture)
 
 BaseTexture::~BaseTexture() {
-  if (handle_.owner) handle_.owner->ReleaseTexture(this);
+  if (handle_.owner) handle_.owner->ReleaseCopyOf(this);
 }
 
 void BaseTexture::ImageChanged() {
   mipMapCount_ = 0;
-  if (handle_.owner) handle_.owner->ReleaseTexture(this);
+  if (handle_.owner) handle_.owner->ReleaseCopyOf(this);
   handle_.changed = true;
 }
 

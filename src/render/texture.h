@@ -8,7 +8,7 @@
 
 #include "assets/image.h"
 #include "core/object.h"
-#include "render/device_handle.h"
+#include "scene/device_handle.h"
 
 namespace klx {
 

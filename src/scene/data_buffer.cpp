@@ -4,7 +4,6 @@
 
 #include "core/log.h"
 #include "core/memory_stream.h"
-#include "render/renderer.h"
 
 namespace klx {
 
@@ -18,7 +17,7 @@ KLX_IMPLEMENT_CLASS(ColorBuffer, Buffer)
 KLX_IMPLEMENT_ABSTRACT_CLASS(OcclusionQuery, Object)
 
 Buffer::~Buffer() {
-  if (handle_.owner) handle_.owner->ReleaseBuffer(this);
+  if (handle_.owner) handle_.owner->ReleaseCopyOf(this);
   FreeData();
 }
 
@@ -95,7 +94,7 @@ int Buffer::Load(MemoryStream& stream) {
 }
 
 OcclusionQuery::~OcclusionQuery() {
-  if (handle_.owner) handle_.owner->ReleaseQuery(this);
+  if (handle_.owner) handle_.owner->ReleaseCopyOf(this);
 }
 
 }  // namespace klx

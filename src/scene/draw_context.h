@@ -1,7 +1,8 @@
 #pragma once
-// What the draw traversal needs from the renderer: the active camera's
-// culling planes and the flush of queued geometry. The renderer implements
-// DrawContext; cameras own a CullingFrustum.
+// What drawing the scene needs from whatever draws it: the active camera and
+// its culling planes, the viewport, the draw queues, and the draw of the
+// current geometry. The renderer implements DrawContext, so the scene layer
+// names no renderer type; cameras own a CullingFrustum.
 
 #include <cstdint>
 
@@ -31,6 +32,19 @@ struct CullingFrustum {
   }
 };
 
+class Camera;
+class DrawContext;
+class Object;
+
+// What the draw queues hold: something that draws itself later.
+class Drawable {
+ public:
+  virtual ~Drawable() = default;
+  virtual void DrawQueued(DrawContext* context) = 0;
+};
+
+// The operations past the first two have defaults for a context that draws
+// nothing (no camera, an empty viewport, queued items dropped).
 class DrawContext {
  public:
   virtual ~DrawContext() = default;
@@ -39,6 +53,26 @@ class DrawContext {
   virtual CullingFrustum* GetActiveFrustum() = 0;
   // Draws what has been queued so far.
   virtual void FlushQueues() = 0;
+
+  // The camera the scene is seen through; null when none is set.
+  virtual Camera* GetCamera() const { return nullptr; }
+  virtual void SetCamera(Camera* camera) { (void)camera; }
+  virtual int32_t GetViewportWidth() const { return 0; }
+  virtual int32_t GetViewportHeight() const { return 0; }
+  // Blended geometry waits here, drawn largest key (farthest) first.
+  virtual void QueueSorted(Drawable* drawable, float key) { (void)drawable, (void)key; }
+  // Drawn after the sorted queue, in the order queued.
+  virtual void QueueFinal(Drawable* drawable) { (void)drawable; }
+  // The geometry whose buffers the next passes bind.
+  virtual void SetCurrentGeometry(Object* geometry) { (void)geometry; }
+  // Draws the current geometry with the current pass: primitive kind (0
+  // points, 1 lines, 2 line strip, 3 triangles), `vertexCount` positions,
+  // `indexCount` indices.
+  virtual void DrawIndexed(int32_t primitiveKind, int32_t vertexCount, int32_t indexCount) {
+    (void)primitiveKind, (void)vertexCount, (void)indexCount;
+  }
+  // Switches off the lights that the last pass applied.
+  virtual void RemovePassLights() {}
 };
 
 }  // namespace klx

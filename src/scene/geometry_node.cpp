@@ -31,12 +31,16 @@ GeometryNode::GeometryNode(const String& name) : Node(name) {
 }
 
 void GeometryNode::InvalidateEffect() {
-  if (effect_) effect_->InvalidatePasses();
+  if (effect_ != nullptr) effect_->InvalidateEffectPasses();
 }
 
-void GeometryNode::SetEffect(GeometryNodeEffect* effect) {
-  effect_ = effect;
+int GeometryNode::SetEffect(Object* effect) {
+  auto* geometryEffect = dynamic_cast<GeometryEffectInterface*>(effect);
+  const bool refused = effect != nullptr && geometryEffect == nullptr;
+  effectObject_ = refused ? nullptr : effect;
+  effect_ = refused ? nullptr : geometryEffect;
   InvalidateEffect();
+  return refused ? kInvalidArg : kOk;
 }
 void GeometryNode::SetVertexBuffer(Buffer* buffer) {
   vertices_ = buffer;
@@ -70,7 +74,7 @@ void GeometryNode::SetIndexBuffer(IntBuffer* buffer) {
 
 void GeometryNode::Update(double elapsed) {
   Node::Update(elapsed);
-  if (effect_) effect_->Update(elapsed);
+  if (effect_ != nullptr) effect_->UpdateEffect(elapsed);
 }
 
 void GeometryNode::UpdateWorldBound() {
@@ -90,38 +94,34 @@ void GeometryNode::UpdateModel(bool withNormals, bool withTangents) {
   if (withTangents) GenerateTangents(0);
 }
 
-void GeometryNode::DrawSelf(DrawContext*) {
-  Renderer* renderer = GetRenderer();
-  if (renderer == nullptr || !effect_ || !effect_->IsEnabled()) return;
-  if (effect_->blend) {
+void GeometryNode::DrawSelf(DrawContext* context) {
+  if (context == nullptr || effect_ == nullptr || !effect_->IsEnabled()) return;
+  if (effect_->IsBlended()) {
     // Transparent geometry waits for the sorted queue, farthest first.
     float key = 0.0f;
-    if (Camera* camera = renderer->GetCamera(); camera != nullptr && worldBound_) {
+    if (Camera* camera = context->GetCamera(); camera != nullptr && worldBound_) {
       const Vector3 d = worldBound_->GetCenter() - camera->GetWorldTransform().translation;
       key = d.Dot(d);
     }
-    renderer->QueueSorted(this, key);
+    context->QueueSorted(this, key);
     return;
   }
-  DrawQueued(renderer);
+  DrawQueued(context);
 }
 
-void GeometryNode::DrawQueued(Renderer* renderer) {
-  renderer->SetCurrentGeometry(this);
-  DrawPasses(renderer);
+void GeometryNode::DrawQueued(DrawContext* context) {
+  context->SetCurrentGeometry(this);
+  DrawPasses(context);
 }
 
-void GeometryNode::DrawPasses(Renderer* renderer) {
-  const int32_t passes = effect_ ? effect_->PassCount() : 0;
+void GeometryNode::DrawPasses(DrawContext* context) {
+  const int32_t passes = effect_ != nullptr ? effect_->GetPassCount() : 0;
   const int32_t vertexCount = vertices_ ? vertices_->GetCount() : 0;
   const int32_t indexCount = indices_ ? indices_->GetCount() : 0;
   for (int32_t i = 0; i < passes; ++i) {
-    if (effect_->ApplyPass(i) != 0) continue;
-    renderer->DrawIndexed(GetPrimitiveType(), vertexCount, indexCount);
-    while (renderer->GetLightCount() > 0) {
-      renderer->PopLight();
-      renderer->RemoveLight();
-    }
+    if (effect_->ApplyPass(i, context) != 0) continue;
+    context->DrawIndexed(GetPrimitiveType(), vertexCount, indexCount);
+    context->RemovePassLights();
   }
 }
 
@@ -139,7 +139,7 @@ int GeometryNode::Save(MemoryStream& stream) {
   };
   const char* const texCoordMessage = KLX_TEXT("Невозможно сохранить текстурные координаты. Имя[%s] ID[%d]");
   const Field fields[] = {
-      {effect_.Get(), KLX_TEXT("Невозможно сохранить эффект. Имя[%s] ID[%d]")},
+      {effectObject_.Get(), KLX_TEXT("Невозможно сохранить эффект. Имя[%s] ID[%d]")},
       {vertices_.Get(), KLX_TEXT("Невозможно сохранить вершины. Имя[%s] ID[%d]")},
       {pointSizes_.Get(), KLX_TEXT("Невозможно сохранить размеры точек. Имя[%s] ID[%d]")},
       {colors_.Get(), KLX_TEXT("Невозможно сохранить цвета вершин. Имя[%s] ID[%d]")},
@@ -179,8 +179,11 @@ int GeometryNode::Load(MemoryStream& stream) {
     LogError(message, GetID(), GetName().CStr());
     return kFailed;
   };
-  GeometryNodeEffect* effect = nullptr;
-  if (stream.ReadObjectOf(effect) != kOk) return fail(KLX_TEXT("Невозможно загрузить эффект. ID[%d] Имя[%s]"));
+  Object* effect = nullptr;
+  GeometryEffectInterface* geometryEffect = nullptr;
+  if (stream.ReadObjectImplementing(effect, geometryEffect, "KLX.GeometryNodeEffect") != kOk) {
+    return fail(KLX_TEXT("Невозможно загрузить эффект. ID[%d] Имя[%s]"));
+  }
   SetEffect(effect);
   struct Field {
     void (GeometryNode::*set)(Buffer*);
@@ -225,7 +228,7 @@ int GeometryNode::Load(MemoryStream& stream) {
 
 Object* GeometryNode::FindByName(const String& name) {
   if (Object* found = Node::FindByName(name)) return found;
-  Object* parts[] = {effect_.Get(), vertices_.Get(), pointSizes_.Get(), colors_.Get(), normals_.Get(), tangents_.Get()};
+  Object* parts[] = {effectObject_.Get(), vertices_.Get(), pointSizes_.Get(), colors_.Get(), normals_.Get(), tangents_.Get()};
   for (Object* part : parts) {
     if (part != nullptr) {
       if (Object* found = part->FindByName(name)) return found;
@@ -244,7 +247,7 @@ Object* GeometryNode::FindByName(const String& name) {
 
 void GeometryNode::CollectByType(const RTTI& type, Array<Object*>& found) {
   Node::CollectByType(type, found);
-  Object* parts[] = {effect_.Get(), vertices_.Get(), pointSizes_.Get(), colors_.Get(), normals_.Get(), tangents_.Get()};
+  Object* parts[] = {effectObject_.Get(), vertices_.Get(), pointSizes_.Get(), colors_.Get(), normals_.Get(), tangents_.Get()};
   for (Object* part : parts) {
     if (part != nullptr) part->CollectByType(type, found);
   }

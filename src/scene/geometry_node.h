@@ -1,14 +1,14 @@
 #pragma once
 // Geometry: a leaf node binding typed data buffers (positions, point sizes,
 // colours, normals, tangents, eight texture-coordinate sets, indices) to one
-// geometry-node effect, with a bounding volume in model space. The four
-// concrete classes differ only in the primitive the renderer draws.
+// geometry effect, with a bounding volume in model space. The four concrete
+// classes differ only in the primitive drawn.
 
 #include <cstdint>
 
-#include "render/effect.h"
-#include "render/renderer.h"
 #include "scene/data_buffer.h"
+#include "scene/draw_context.h"
+#include "scene/geometry_effect_interface.h"
 #include "scene/node.h"
 
 namespace klx {
@@ -45,11 +45,12 @@ class GeometryNode : public Node, public Drawable {
   virtual void UpdateModel(bool withNormals, bool withTangents);
   // Drawing after the sorted queue is flushed: current geometry, then the
   // passes.
-  void DrawQueued(Renderer* renderer) override;
+  void DrawQueued(DrawContext* context) override;
 
   // Each setter re-records the effect's passes: the vertex layout follows
-  // the buffers present.
-  void SetEffect(GeometryNodeEffect* effect);
+  // the buffers present. An effect must implement GeometryEffectInterface;
+  // any other object is refused (kInvalidArg) and the node keeps none.
+  int SetEffect(Object* effect);
   void SetVertexBuffer(Buffer* buffer);
   void SetPointSizeBuffer(Buffer* buffer);
   void SetColorBuffer(Buffer* buffer);
@@ -58,7 +59,7 @@ class GeometryNode : public Node, public Drawable {
   void SetTexCoordBuffer(int32_t set, Buffer* buffer);
   void SetIndexBuffer(IntBuffer* buffer);
 
-  GeometryNodeEffect* GetEffect() const { return effect_.Get(); }
+  Object* GetEffect() const { return effectObject_.Get(); }
   Buffer* GetVertexBuffer() const { return vertices_.Get(); }
   Buffer* GetPointSizeBuffer() const { return pointSizes_.Get(); }
   Buffer* GetColorBuffer() const { return colors_.Get(); }
@@ -71,11 +72,12 @@ class GeometryNode : public Node, public Drawable {
  protected:
   // The passes of the effect (all of them, each drawn with the node's
   // indices) and the lights they applied.
-  void DrawPasses(Renderer* renderer);
+  void DrawPasses(DrawContext* context);
   // The effect's passes are recorded again after a buffer changes.
   void InvalidateEffect();
 
-  Ref<GeometryNodeEffect> effect_;
+  Ref<Object> effectObject_;
+  GeometryEffectInterface* effect_ = nullptr;  // the same object
   Ref<Buffer> vertices_;
   Ref<Buffer> pointSizes_;
   Ref<Buffer> colors_;

@@ -14,7 +14,7 @@
 
 #include "app/frame_timer.h"
 #include "app/settings_store.h"
-#include "media/sound_manager.h"
+#include "sound/sound_manager.h"
 #include "platform/key_table.h"
 #include "render/renderer.h"
 #include "support/image_test_support.h"

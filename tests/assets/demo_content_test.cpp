@@ -12,9 +12,9 @@
 #include "assets/image.h"
 #include "assets/scene_codec.h"
 #include "core/codec_manager.h"
-#include "media/sound_node.h"
-#include "media/sound_node2.h"
-#include "render/opengl_renderer.h"
+#include "sound/sound_node.h"
+#include "sound/sound_node2.h"
+#include "render/device_renderer.h"
 #include "render/texture.h"
 #include "scene/camera.h"
 #include "scene/scene_node.h"
@@ -111,7 +111,7 @@ TEST_F(DemoContent, TheSceneHasWhatTheSaverLooksFor) {
 TEST_F(DemoContent, TheLakeViewDrawsSkyAndWater) {
   setenv("SDL_VIDEODRIVER", "offscreen", 1);
   if (LoadRenderer(String("OpenGL")) != kOk) GTEST_SKIP() << "no GL renderer here";
-  auto* renderer = static_cast<OpenGLRenderer*>(GetRenderer());
+  auto* renderer = static_cast<DeviceRenderer*>(GetRenderer());
   int32_t windowed = -1;
   for (int32_t i = 0; i < renderer->GetConfigurationCount() && windowed < 0; ++i) {
     if (!renderer->GetConfiguration(i).fullScreen && renderer->GetConfiguration(i).samples == 1) windowed = i;

@@ -22,7 +22,8 @@
 #include <vector>
 
 #include "platform/displays.h"
-#include "render/gl/device.h"
+#include "device/device.h"
+#include "gl/gl_device.h"
 #include "platform/input_manager.h"
 #include "platform/system_events.h"
 #include "platform/system_window.h"

@@ -9,9 +9,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "render/gl/d3d_types.h"
-#include "render/gl/gl_translate.h"
-#include "render/gl/mip_chain.h"
+#include "device/d3d_types.h"
+#include "gl/gl_translate.h"
+#include "gl/mip_chain.h"
 #include "support/gl_device_fixture.h"
 
 namespace klx {

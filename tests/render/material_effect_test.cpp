@@ -15,7 +15,7 @@
 #include "render/effects/material_effects.h"
 #include "support/image_test_support.h"
 #include "vfs/virtual_file.h"
-#include "render/opengl_renderer.h"
+#include "render/device_renderer.h"
 #include "scene/camera.h"
 #include "scene/geometry_node.h"
 #include "scene/scene_node.h"
@@ -38,7 +38,7 @@ class MaterialEffects : public test::EngineTest, public ::testing::WithParamInte
     test::EngineTest::SetUp();
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     if (LoadRenderer(String("OpenGL")) != kOk) GTEST_SKIP() << "no GL renderer here";
-    renderer_ = static_cast<OpenGLRenderer*>(GetRenderer());
+    renderer_ = static_cast<DeviceRenderer*>(GetRenderer());
     int32_t windowed = -1;
     for (int32_t i = 0; i < renderer_->GetConfigurationCount() && windowed < 0; ++i) {
       if (!renderer_->GetConfiguration(i).fullScreen && renderer_->GetConfiguration(i).samples == 1) windowed = i;
@@ -91,7 +91,7 @@ class MaterialEffects : public test::EngineTest, public ::testing::WithParamInte
     return Rgb{rgba[0], rgba[1], rgba[2]};
   }
 
-  OpenGLRenderer* renderer_ = nullptr;
+  DeviceRenderer* renderer_ = nullptr;
   Ref<Camera> camera_;
 };
 

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "render/gl/device.h"
-#include "render/opengl_renderer.h"
+#include "device/device.h"
+#include "render/device_renderer.h"
 #include "render/pass.h"
 #include "render/render_state_block.h"
 #include "render/texture.h"
@@ -40,7 +40,7 @@ class RendererTest : public test::EngineTest {
     test::EngineTest::SetUp();
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     if (LoadRenderer(String("OpenGL")) != kOk) GTEST_SKIP() << "no GL renderer here";
-    renderer_ = static_cast<OpenGLRenderer*>(GetRenderer());
+    renderer_ = static_cast<DeviceRenderer*>(GetRenderer());
     // The offscreen driver reports no full-screen mode: open a windowed
     // configuration.
     int32_t windowed = -1;
@@ -94,7 +94,7 @@ class RendererTest : public test::EngineTest {
     block->stages[0].minificationFilter = 0;
   }
 
-  OpenGLRenderer* renderer_ = nullptr;
+  DeviceRenderer* renderer_ = nullptr;
   Ref<Vector3Buffer> positions_;
   Ref<Vector2Buffer> coordinates_;
   Ref<IntBuffer> indices_;
@@ -167,8 +167,8 @@ TEST_F(RendererTest, ChangedBuffersAreUploadedAgainAndUnchangedOnesAreNot) {
   EXPECT_FALSE(positions_->IsChanged());
   EXPECT_EQ(Pixel(16, 16), (Rgba{0, 255, 0, 255}));
   // Indices are 32-bit where the device takes more than 65536 vertices.
-  ASSERT_NE(renderer_->IndexBufferOf(indices_.Get()), nullptr);
-  EXPECT_EQ(renderer_->IndexBufferOf(indices_.Get())->GetFormat(), d3d::kFmtIndex32);
+  ASSERT_NE(renderer_->Resources().IndexBufferOf(indices_.Get()), nullptr);
+  EXPECT_EQ(renderer_->Resources().IndexBufferOf(indices_.Get())->GetFormat(), d3d::kFmtIndex32);
 
   // Shrink the quad to the left half: the changed positions go up again,
   // the pass is replayed, not recorded again.
@@ -218,7 +218,7 @@ TEST_F(RendererTest, ALostDeviceDropsEveryCopyAndTheNextFrameRebuilds) {
 class OrderDrawable : public Drawable {
  public:
   OrderDrawable(int id, std::vector<int>* order) : id_(id), order_(order) {}
-  void DrawQueued(Renderer*) override { order_->push_back(id_); }
+  void DrawQueued(DrawContext*) override { order_->push_back(id_); }
 
  private:
   int id_;

@@ -13,9 +13,9 @@
 #include <sstream>
 #include <string>
 
-#include "render/gl/gl_device.h"
-#include "render/gl/shader_glsl.h"
-#include "render/gl/shader_program.h"
+#include "gl/gl_device.h"
+#include "shader_asm/shader_glsl.h"
+#include "shader_asm/shader_program.h"
 #include "support/gl_device_fixture.h"
 
 namespace klx {

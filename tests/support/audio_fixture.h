@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "media/sound_manager.h"
+#include "sound/sound_manager.h"
 #include "support/engine_fixture.h"
 #include "support/sound_test_support.h"
 

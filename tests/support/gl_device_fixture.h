@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "render/gl/device.h"
+#include "device/device.h"
+#include "gl/gl_device.h"
 
 namespace klx::test {
 

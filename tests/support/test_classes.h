@@ -2,7 +2,7 @@
 // Test-only engine classes, registered under "TEST." names so they never
 // mix with the engine's own classes.
 
-#include "animation/controller.h"
+#include "core/controller.h"
 #include "core/object.h"
 
 namespace klx::test {

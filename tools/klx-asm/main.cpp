@@ -8,8 +8,8 @@
 #include <sstream>
 #include <string>
 
-#include "render/gl/shader_glsl.h"
-#include "render/gl/shader_program.h"
+#include "shader_asm/shader_glsl.h"
+#include "shader_asm/shader_program.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

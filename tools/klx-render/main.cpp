@@ -24,7 +24,7 @@
 #include "core/lifecycle.h"
 #include "core/log.h"
 #include "core/module_manager.h"
-#include "render/opengl_renderer.h"
+#include "render/device_renderer.h"
 #include "scene/camera.h"
 #include "scene/node.h"
 #include "vfs/file_manager.h"
@@ -158,7 +158,7 @@ int Render(const Options& options) {
     renderer->EndFrame();
   }
   std::vector<uint8_t> rgba;
-  auto* device = static_cast<OpenGLRenderer*>(renderer)->GetDevice();
+  auto* device = static_cast<DeviceRenderer*>(renderer)->GetDevice();
   if (device == nullptr || !device->ReadPixels(0, 0, static_cast<uint32_t>(options.width),
                                                static_cast<uint32_t>(options.height), &rgba)) {
     return 1;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "animation/controller.h"
+#include "core/controller.h"
 #include "core/cp1251.h"
 #include "scene/bounding_volume.h"
 #include "scene/scene_node.h"

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "render/effect.h"
 #include "scene/data_buffer.h"
 #include "scene/geometry_node.h"
 #include "world.h"

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "media/sound_node.h"
-#include "media/sound_node2.h"
+#include "sound/sound_node.h"
+#include "sound/sound_node2.h"
 #include "media_folder.h"
 #include "mesh_builder.h"
 #include "random.h"
