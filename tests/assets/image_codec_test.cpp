@@ -1,7 +1,7 @@
 // The image codecs against ImageMagick, a decoder and encoder nobody here
 // wrote: the engine's decode of each file equals ImageMagick's (exactly for
-// BMP and Targa, within a few levels for JPEG). Then the codecs' own round
-// trips and damaged files.
+// BMP and Targa, within a few levels for JPEG). Then hand-made Targa files
+// of every pixel order.
 
 #include <gtest/gtest.h>
 
@@ -89,9 +89,10 @@ TEST_F(ImageMagickTest, BitmapsDecodeExactly) {
 TEST_F(ImageMagickTest, TargaFilesOfEveryKindDecodeExactly) {
   const Picture rgb = test::MakePicture(37, 19, 3, 1);
   const Picture rgba = test::MakePicture(37, 19, 4, 2);
-  // ImageMagick writes rows top first unless told to flip them; a correct
-  // bottom-left file is flipped and tagged so.
-  for (const char* orient : {"-flip -orient BottomLeft", "-orient TopLeft"}) {
+  // ImageMagick writes rows top first and left to right unless told to flip
+  // or flop them; a correct file of another origin is turned and tagged so.
+  for (const char* orient : {"-flip -orient BottomLeft", "-orient TopLeft", "-flop -orient TopRight",
+                             "-flip -flop -orient BottomRight"}) {
     for (const char* compress : {"-compress None", "-compress RLE"}) {
       const std::string options = std::string(orient) + " " + compress;
       Compare(rgb, options, "picture.tga", kImageRGB8, 0);
@@ -146,6 +147,89 @@ TEST_F(ImageMagickTest, EngineWrittenFilesReadBackInImageMagick) {
       EXPECT_EQ(test::MaxDifference(back, source), 0);
     }
   }
+}
+
+// --- Hand-made Targa files ---------------------------------------------------
+
+using TargaOrderTest = test::EngineTest;
+
+constexpr uint8_t kRightToLeft = 0x10;
+constexpr uint8_t kTopFirst = 0x20;
+constexpr uint8_t kEveryOrder[] = {0, kRightToLeft, kTopFirst, kRightToLeft | kTopFirst};
+
+// Three by two pixels, every channel of every pixel different; `first`
+// tells pictures apart.
+Picture SixColours(uint32_t channels, uint8_t first) {
+  Picture picture{3, 2, channels, {}};
+  for (uint8_t i = 0; i < 6; ++i) {
+    const uint8_t base = static_cast<uint8_t>(first + 40 * i);
+    picture.pixels.insert(picture.pixels.end(), {base, static_cast<uint8_t>(base + 1), static_cast<uint8_t>(base + 2)});
+    if (channels == 4) picture.pixels.push_back(static_cast<uint8_t>(base + 3));
+  }
+  return picture;
+}
+
+// A Targa file of the picture with its pixels stored in the order the
+// descriptor names. A run-length file codes the first stored pixel as a run
+// of one and all the others as one literal packet that crosses the rows.
+std::vector<uint8_t> HandMadeTarga(const Picture& picture, uint8_t descriptor, bool runLength) {
+  std::vector<uint8_t> file(18, 0);
+  file[2] = runLength ? 10 : 2;
+  file[12] = static_cast<uint8_t>(picture.width);
+  file[14] = static_cast<uint8_t>(picture.height);
+  file[16] = static_cast<uint8_t>(8 * picture.channels);
+  file[17] = static_cast<uint8_t>(descriptor | (picture.channels == 4 ? 8 : 0));
+  std::vector<uint8_t> stored;
+  for (uint32_t row = 0; row < picture.height; ++row) {
+    const uint32_t y = (descriptor & kTopFirst) ? row : picture.height - 1 - row;
+    for (uint32_t column = 0; column < picture.width; ++column) {
+      const uint32_t x = (descriptor & kRightToLeft) ? picture.width - 1 - column : column;
+      const uint8_t* pixel = &picture.pixels[(size_t{y} * picture.width + x) * picture.channels];
+      stored.insert(stored.end(), {pixel[2], pixel[1], pixel[0]});
+      if (picture.channels == 4) stored.push_back(pixel[3]);
+    }
+  }
+  if (runLength) {
+    const auto second = stored.begin() + picture.channels;
+    file.push_back(0x80);
+    file.insert(file.end(), stored.begin(), second);
+    file.push_back(static_cast<uint8_t>(picture.width * picture.height - 2));
+    file.insert(file.end(), second, stored.end());
+  } else {
+    file.insert(file.end(), stored.begin(), stored.end());
+  }
+  return file;
+}
+
+TEST_F(TargaOrderTest, RowsStoredRightToLeftOrTopFirstDecodeAsThePlainFile) {
+  for (uint32_t channels : {3u, 4u}) {
+    const Picture source = SixColours(channels, 1);
+    for (bool runLength : {false, true}) {
+      for (uint8_t order : kEveryOrder) {
+        SCOPED_TRACE(std::to_string(channels) + " channels, order " + std::to_string(order) +
+                     (runLength ? ", run-length" : ", uncompressed"));
+        Ref<Image> image;
+        ASSERT_EQ(test::DecodeWithEngine(HandMadeTarga(source, order, runLength), "order.tga", &image), kOk);
+        EXPECT_EQ(image->GetFormat(), channels == 4 ? kImageRGBA8 : kImageRGB8);
+        EXPECT_EQ(test::MaxDifference(test::FromEngine(*image), source), 0);
+      }
+    }
+  }
+}
+
+TEST_F(TargaOrderTest, CubeFacesStoredRightToLeftDecodeAsPlainFaces) {
+  std::vector<Picture> faces;
+  std::vector<uint8_t> cube;
+  for (uint8_t face = 0; face < 6; ++face) {
+    faces.push_back(SixColours(4, static_cast<uint8_t>(face * 7 + 1)));
+    const auto order = static_cast<uint8_t>(face % 2 == 0 ? kRightToLeft : kRightToLeft | kTopFirst);
+    const std::vector<uint8_t> file = HandMadeTarga(faces.back(), order, face >= 3);
+    cube.insert(cube.end(), file.begin(), file.end());
+  }
+  Ref<Image> image;
+  ASSERT_EQ(test::DecodeWithEngine(cube, "order.cube", &image), kOk);
+  for (uint32_t face = 0; face < 6; ++face)
+    EXPECT_EQ(test::MaxDifference(test::FromEngine(*image, face), faces[face]), 0) << "face " << face;
 }
 
 }  // namespace

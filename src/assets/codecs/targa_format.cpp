@@ -1,5 +1,6 @@
 #include "assets/codecs/targa_format.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -14,6 +15,7 @@ namespace {
 constexpr size_t kHeaderSize = 18;
 constexpr uint8_t kTypeUncompressed = 2;
 constexpr uint8_t kTypeRunLength = 10;
+constexpr uint8_t kRightToLeft = 0x10;
 constexpr uint8_t kTopLeftOrigin = 0x20;
 constexpr uint8_t kSavedDescriptor = 0x28;  // top-left origin, 8 alpha bits
 
@@ -43,6 +45,17 @@ bool DecodeRunLength(const uint8_t* bytes, size_t size, size_t* position, uint8_
   }
   *position = at;
   return true;
+}
+
+// Reverses the pixels of every row in place.
+void MirrorRows(uint8_t* pixels, uint32_t width, uint32_t height, uint32_t bytesPerPixel) {
+  const size_t row = size_t{width} * bytesPerPixel;
+  for (uint32_t y = 0; y < height; ++y) {
+    uint8_t* left = pixels + size_t{y} * row;
+    uint8_t* right = left + row - bytesPerPixel;
+    for (; left < right; left += bytesPerPixel, right -= bytesPerPixel)
+      std::swap_ranges(left, left + bytesPerPixel, right);
+  }
 }
 
 }  // namespace
@@ -97,6 +110,9 @@ int ReadTarga(const uint8_t* bytes, size_t size, size_t* position, TargaPicture*
   // The file's blue, green, red (alpha) becomes red, green, blue (alpha).
   uint8_t* p = pixels.get();
   for (uint64_t i = 0; i < pixelCount; ++i, p += bytesPerPixel) std::swap(p[0], p[2]);
+  // Rows stored right to left (uncompressed or run-length alike) are
+  // reversed to run left to right.
+  if (descriptor & kRightToLeft) MirrorRows(pixels.get(), width, height, bytesPerPixel);
   // A top-left origin stores the top row first: reverse to bottom first.
   if (descriptor & kTopLeftOrigin) {
     const size_t row = size_t{width} * bytesPerPixel;

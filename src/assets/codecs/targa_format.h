@@ -1,7 +1,8 @@
 #pragma once
 // Reading and writing Targa images (uncompressed type 2 and run-length
 // type 10, 24 and 32 bits), shared by the Targa and CUBE codecs. Pixels are
-// in the engine's layout: bottom row first, red before blue.
+// in the engine's layout: bottom row first, each row left to right, red
+// before blue.
 
 #include <cstddef>
 #include <cstdint>
@@ -21,9 +22,10 @@ struct TargaPicture {
 };
 
 // Decodes the Targa image starting at *position and moves *position past
-// it. kOk; kFailed for an unsupported depth or type, a truncated file, a
-// run-length packet running past the image or a size too large;
-// kOutOfMemory.
+// it; rows stored top first or right to left (descriptor bits 0x20, 0x10)
+// are turned into the engine's layout. kOk; kFailed for an unsupported
+// depth or type, a truncated file, a run-length packet running past the
+// image or a size too large; kOutOfMemory.
 int ReadTarga(const uint8_t* bytes, size_t size, size_t* position, TargaPicture* picture);
 
 // Appends an uncompressed Targa image (top-left origin, top row first, blue
