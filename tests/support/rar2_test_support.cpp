@@ -165,7 +165,7 @@ Rar2Builder& Rar2Builder::Add(const Entry& entry) {
   AppendLE16(header, static_cast<uint32_t>(32 + entry.name.size()));
   AppendLE32(header, static_cast<uint32_t>(entry.data.size()));
   AppendLE32(header, entry.useUnpackedSize ? entry.unpackedSize : static_cast<uint32_t>(entry.data.size()));
-  header.push_back(0);
+  header.push_back(entry.hostSystem);
   AppendLE32(header, entry.useCrc ? entry.crc : rar2::Crc32(entry.data.data(), entry.data.size()));
   AppendLE32(header, 0);
   header.push_back(entry.version);

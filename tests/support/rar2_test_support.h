@@ -47,6 +47,7 @@ class Rar2Builder {
     uint16_t flags = 0x8000;
     uint8_t version = 20;
     uint8_t method = 0x30;
+    uint8_t hostSystem = 0;      // 0 MS-DOS; 3 Unix, whose attributes are a file mode
     uint32_t attributes = 0x20;
     int nameSizeOverride = -1;   // a lying name size
   };

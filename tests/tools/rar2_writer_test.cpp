@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -109,6 +110,7 @@ struct HeaderInfo {
   uint16_t flags;
   uint32_t packedSize;
   uint32_t size;
+  uint8_t hostSystem;
   uint32_t crc;
   uint8_t method;
   uint32_t attributes;
@@ -139,6 +141,7 @@ std::vector<HeaderInfo> ReadHeaders(const std::vector<uint8_t>& bytes, uint16_t*
     info.flags = uint16_t(Get16(bytes, at + 3));
     info.packedSize = Get32(bytes, at + 7);
     info.size = Get32(bytes, at + 11);
+    info.hostSystem = bytes[at + 15];
     info.crc = Get32(bytes, at + 16);
     info.method = bytes[at + 25];
     info.attributes = Get32(bytes, at + 28);
@@ -218,6 +221,14 @@ class Rar2RoundTrip : public test::EngineTest {
     ASSERT_FALSE(folder_.path().empty());
   }
 
+  // Writes the archive to a file of its own in the folder.
+  fs::path Save(const std::vector<uint8_t>& bytes) {
+    const fs::path archive = folder_.path() / ("archive" + std::to_string(++count_) + ".rar");
+    std::ofstream out(archive, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return archive;
+  }
+
   // Mounts the archive through the codec and compares every entry.
   void CheckWithCodec(const std::vector<ArchiveEntry>& entries, const WriterOptions& options,
                       const std::vector<uint8_t>& bytes) {
@@ -242,11 +253,7 @@ class Rar2RoundTrip : public test::EngineTest {
     const std::vector<uint8_t> bytes = Build(entries, options);
     CheckWithCodec(entries, options, bytes);
     if (!haveUnar_) return bytes;
-    const fs::path archive = folder_.path() / ("archive" + std::to_string(++count_) + ".rar");
-    {
-      std::ofstream out(archive, std::ios::binary);
-      out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    }
+    const fs::path archive = Save(bytes);
     const std::string key = options.key.empty() ? "" : " -p '" + options.key + "'";
     const std::string listing = RunCommand("lsar -nr -t" + key + " '" + archive.string() + "'");
     const std::string expected = std::to_string(entries.size()) + " passed, 0 failed.";
@@ -416,6 +423,36 @@ TEST_F(Rar2RoundTrip, LongNames) {
         {false, 2, ""});
 }
 
+TEST_F(Rar2RoundTrip, UnixHostWritesFileModes) {
+  // 0664 and 0775 have the group-write bit 0x10; 040755 lacks it.
+  ArchiveEntry shared = Directory("shared");
+  shared.permissions = 0775;
+  ArchiveEntry notes = File("shared\\notes.txt", TextData(3000, 21));
+  notes.permissions = 0664;
+  const std::vector<ArchiveEntry> entries = {shared, Directory("private"), notes,
+                                             File("private\\plain.txt", TextData(2000, 22))};
+  const std::map<std::string, uint32_t> modes = {
+      {"shared", 040775}, {"private", 040755}, {"shared\\notes.txt", 0100664}, {"private\\plain.txt", 0100644}};
+  for (const WriterOptions& options : {WriterOptions{false, 3, "", rar2::kHostUnix},
+                                       WriterOptions{true, 5, "", rar2::kHostUnix}}) {
+    SCOPED_TRACE(options.solid ? "solid" : "not solid");
+    const std::vector<uint8_t> bytes = Check(entries, options);
+    uint16_t mainFlags;
+    const std::vector<HeaderInfo> headers = ReadHeaders(bytes, &mainFlags);
+    ASSERT_EQ(headers.size(), entries.size());
+    for (const HeaderInfo& header : headers) {
+      EXPECT_EQ(header.hostSystem, rar2::kHostUnix) << header.name;
+      EXPECT_EQ(header.attributes, modes.at(header.name)) << header.name;
+    }
+    if (haveUnar_) {
+      // lsar reads the same modes from a Unix archive.
+      const std::string listing = RunCommand("lsar -L '" + Save(bytes).string() + "'");
+      for (const char* mode : {"(40775)", "(40755)", "(100664)", "(100644)"})
+        EXPECT_NE(listing.find(mode), std::string::npos) << mode << "\n" << listing;
+    }
+  }
+}
+
 TEST_F(Rar2RoundTrip, MixedContentCompresses) {
   const std::vector<ArchiveEntry> entries = MixedEntries();
   const std::vector<uint8_t> bytes = Check(entries, {false, 5, ""});
@@ -441,11 +478,13 @@ TEST(Rar2Writer, HeadersDescribeEntries) {
   EXPECT_EQ(mainFlags, 0);
   ASSERT_EQ(headers.size(), 2u);
   EXPECT_EQ(headers[0].name, "dir");
+  EXPECT_EQ(headers[0].hostSystem, rar2::kHostMsDos);
   EXPECT_EQ(headers[0].flags, rar2::kBlockHasData | rar2::kFileDirectoryBits);
   EXPECT_EQ(headers[0].attributes, rar2::kAttributeDirectory);
   EXPECT_EQ(headers[0].method, rar2::kMethodStore);
   EXPECT_EQ(headers[0].packedSize, 0u);
   EXPECT_EQ(headers[1].name, "dir\\file.txt");
+  EXPECT_EQ(headers[1].hostSystem, rar2::kHostMsDos);
   EXPECT_EQ(headers[1].flags, rar2::kBlockHasData | rar2::kFileDictionary1M);
   EXPECT_EQ(headers[1].attributes, rar2::kAttributeArchive);
   EXPECT_EQ(headers[1].method, 0x33);
@@ -482,6 +521,10 @@ TEST(Rar2Writer, RefusesBadInput) {
   EXPECT_FALSE(WriteArchive({File("", {1, 2, 3})}, {}, &bytes, &error));
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(WriteArchive({File("a", {})}, {false, 6, ""}, &bytes, &error));
+  EXPECT_FALSE(WriteArchive({File("a", {})}, {false, 3, "", 2}, &bytes, &error));
+  ArchiveEntry tooMany = File("a", {});
+  tooMany.permissions = 010000;
+  EXPECT_FALSE(WriteArchive({tooMany}, {false, 3, "", rar2::kHostUnix}, &bytes, &error));
 }
 
 }  // namespace

@@ -91,6 +91,40 @@ TEST_F(Rar2CodecTest, NamesDifferingInCaseOrSeparatorShareTheFirstEntrysBytes) {
   EXPECT_EQ(Read(tree.get(), "other.txt"), "other");
 }
 
+// A stored entry as packed on the given host system.
+Rar2Builder::Entry HostEntry(const std::string& name, uint8_t hostSystem, uint32_t attributes,
+                             const std::string& content = "") {
+  Rar2Builder::Entry entry;
+  entry.name = name;
+  entry.data.assign(content.begin(), content.end());
+  entry.hostSystem = hostSystem;
+  entry.attributes = attributes;
+  return entry;
+}
+
+TEST_F(Rar2CodecTest, UnixModesNameDirectoriesByTypeOtherHostsByAttribute0x10) {
+  Rar2Builder archive;
+  // Unix: 040775 and 040755 are directories; 0100664 has the group-write
+  // bit 0x10 and is a file all the same.
+  archive.Add(HostEntry("shared", 3, 040775)).Add(HostEntry("private", 3, 040755));
+  archive.Add(HostEntry("shared\\notes.txt", 3, 0100664, "group writable"));
+  archive.Add(HostEntry("plain.txt", 3, 0100644, "owner writable"));
+  // MS-DOS and Windows: 0x10 is the directory attribute.
+  archive.Add(HostEntry("dos", 0, 0x10)).Add(HostEntry("dos\\file.txt", 0, 0x20, "dos file"));
+  archive.Add(HostEntry("windows", 2, 0x10));
+  std::unique_ptr<VirtualDirectory> tree;
+  ASSERT_EQ(test::MountRar2(archive.bytes(), "", &tree), kOk);
+  for (const char* directory : {"shared", "private", "dos", "windows"}) {
+    EXPECT_NE(tree->ResolveDirectory(String(directory)), nullptr) << directory;
+    EXPECT_EQ(tree->FindFile(String(directory)), nullptr) << directory;
+  }
+  EXPECT_EQ(Read(tree.get(), "shared/notes.txt"), "group writable");
+  EXPECT_EQ(Read(tree.get(), "plain.txt"), "owner writable");
+  EXPECT_EQ(Read(tree.get(), "dos/file.txt"), "dos file");
+  EXPECT_EQ(tree->GetDirectoryCount(), 4);
+  EXPECT_EQ(tree->GetFileCount(), 1);
+}
+
 TEST_F(Rar2CodecTest, UnsupportedVersionEmptiesTheEntryAndInASolidArchiveAllLaterOnes) {
   for (bool solid : {false, true}) {
     SCOPED_TRACE(solid ? "solid" : "not solid");

@@ -16,7 +16,6 @@ namespace {
 using namespace klx::rar2;
 
 constexpr uint8_t kUnpackVersion = 20;
-constexpr uint8_t kHostMsDos = 0;
 constexpr size_t kMaxNameSize = 0xFFFF - kFileHeaderSize;
 
 // Fills in the CRC of the header that starts at `start` and runs to the end.
@@ -40,11 +39,19 @@ void WriteMainHeader(bool solid, std::vector<uint8_t>* out) {
 struct PackedEntry {
   uint16_t flags = kBlockHasData;
   uint8_t method = kMethodStore;
-  uint32_t attributes = kAttributeArchive;
   std::vector<uint8_t> packed;
 };
 
-void WriteEntry(const ArchiveEntry& entry, const PackedEntry& packed, std::vector<uint8_t>* out) {
+// The attributes as the host system keeps them: MS-DOS flags, or a Unix
+// mode of type and permission bits.
+uint32_t Attributes(const ArchiveEntry& entry, uint8_t hostSystem) {
+  if (hostSystem != kHostUnix) return entry.directory ? kAttributeDirectory : kAttributeArchive;
+  const uint32_t permissions = entry.permissions != 0 ? entry.permissions : entry.directory ? 0755 : 0644;
+  return (entry.directory ? kUnixDirectory : kUnixRegularFile) | permissions;
+}
+
+void WriteEntry(const ArchiveEntry& entry, const PackedEntry& packed, uint8_t hostSystem,
+                std::vector<uint8_t>* out) {
   const size_t start = out->size();
   const uint32_t crc = entry.directory ? 0 : Crc32(entry.data.data(), entry.data.size());
   AppendLE16(*out, 0);
@@ -53,13 +60,13 @@ void WriteEntry(const ArchiveEntry& entry, const PackedEntry& packed, std::vecto
   AppendLE16(*out, uint32_t(kFileHeaderSize + entry.name.size()));
   AppendLE32(*out, uint32_t(packed.packed.size()));
   AppendLE32(*out, uint32_t(entry.data.size()));
-  out->push_back(kHostMsDos);
+  out->push_back(hostSystem);
   AppendLE32(*out, crc);
   AppendLE32(*out, entry.dosTime);
   out->push_back(kUnpackVersion);
   out->push_back(packed.method);
   AppendLE16(*out, uint32_t(entry.name.size()));
-  AppendLE32(*out, packed.attributes);
+  AppendLE32(*out, Attributes(entry, hostSystem));
   out->insert(out->end(), entry.name.begin(), entry.name.end());
   SealHeader(out, start);
   out->insert(out->end(), packed.packed.begin(), packed.packed.end());
@@ -77,9 +84,17 @@ bool Validate(const std::vector<ArchiveEntry>& entries, const WriterOptions& opt
     *error = "method must be 0..5";
     return false;
   }
+  if (options.hostSystem != kHostMsDos && options.hostSystem != kHostUnix) {
+    *error = "host system must be 0 (MS-DOS) or 3 (Unix)";
+    return false;
+  }
   for (const ArchiveEntry& entry : entries) {
     if (entry.name.empty() || entry.name.size() > kMaxNameSize) {
       *error = "entry name empty or longer than " + std::to_string(kMaxNameSize) + " bytes: " + entry.name;
+      return false;
+    }
+    if (entry.permissions > kUnixPermissionMask) {
+      *error = "permissions beyond 07777: " + entry.name;
       return false;
     }
     if (entry.data.size() >= 0xFFFFFFF0u) {
@@ -131,8 +146,7 @@ bool WriteArchive(const std::vector<ArchiveEntry>& entries, const WriterOptions&
     first = false;
     if (entry->directory) {
       packed.flags |= kFileDirectoryBits;
-      packed.attributes = kAttributeDirectory;
-      WriteEntry(*entry, packed, out);
+      WriteEntry(*entry, packed, options.hostSystem, out);
       continue;
     }
     packed.flags |= kFileDictionary1M;
@@ -159,7 +173,7 @@ bool WriteArchive(const std::vector<ArchiveEntry>& entries, const WriterOptions&
       packed.flags |= kFileEncrypted;
       Encrypt(options.key, &packed.packed);
     }
-    WriteEntry(*entry, packed, out);
+    WriteEntry(*entry, packed, options.hostSystem, out);
   }
   return true;
 }

@@ -30,7 +30,12 @@ bool Fits(size_t size, size_t position, size_t count) { return count != 0 && pos
 
 }  // namespace
 
-bool ArchiveEntry::IsDirectory() const { return (attributes & kAttributeDirectory) != 0; }
+// A Unix mode has 0x10 as the group-write bit; only its type bits name a
+// directory.
+bool ArchiveEntry::IsDirectory() const {
+  if (hostSystem == kHostUnix) return (attributes & kUnixTypeMask) == kUnixDirectory;
+  return (attributes & kAttributeDirectory) != 0;
+}
 bool ArchiveEntry::IsEncrypted() const { return (flags & kFileEncrypted) != 0; }
 bool ArchiveEntry::ContinuesSolid() const { return (flags & kFileSolid) != 0; }
 

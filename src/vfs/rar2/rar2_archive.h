@@ -27,6 +27,7 @@ struct ArchiveEntry {
   size_t dataOffset = 0;
   size_t dataAvailable = 0;
 
+  // Read from the attributes as the host system wrote them.
   bool IsDirectory() const;
   bool IsEncrypted() const;
   bool ContinuesSolid() const;

@@ -29,9 +29,17 @@ inline constexpr uint16_t kFileSolid = 0x0010;
 inline constexpr uint16_t kFileEncrypted = 0x0004;
 inline constexpr uint16_t kFileDictionary1M = 0x0080;
 inline constexpr uint16_t kFileDirectoryBits = 0x00E0;
+// Host systems: the one an entry was packed on decides what its attributes mean.
+inline constexpr uint8_t kHostMsDos = 0;
+inline constexpr uint8_t kHostUnix = 3;
 // File attribute of a directory entry.
 inline constexpr uint32_t kAttributeDirectory = 0x10;
 inline constexpr uint32_t kAttributeArchive = 0x20;
+// A Unix host stores the file mode: its type bits, then the permissions.
+inline constexpr uint32_t kUnixTypeMask = 0xF000;
+inline constexpr uint32_t kUnixDirectory = 0x4000;
+inline constexpr uint32_t kUnixRegularFile = 0x8000;
+inline constexpr uint32_t kUnixPermissionMask = 0x0FFF;
 
 // Methods and the unpack versions a reader accepts.
 inline constexpr uint8_t kMethodStore = 0x30;
