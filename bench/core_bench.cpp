@@ -54,13 +54,13 @@ class BenchController : public Controller {
 // Writes and reads back an object with `range` controllers (no outputs
 // registered, so logging costs only the formatting check).
 void BM_StreamRoundTrip(benchmark::State& state) {
-  EngineStart();
+  if (EngineStart() != kOk) return state.SkipWithError("engine start failed");
   AddCreateFunction(String("KLX.Controller"), [](Object** out) {
     *out = new BenchController;
     return 0;
   });
   Ref<BenchController> root(new BenchController);
-  for (int i = 0; i < state.range(0); ++i) root->AttachController(new BenchController);
+  for (int i = 0; i < state.range(0); ++i) (void)root->AttachController(new BenchController);
   for (auto _ : state) {
     MemoryStream out(0, 1024);
     out.WriteObject(root.Get());

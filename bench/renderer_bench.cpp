@@ -10,31 +10,17 @@
 #include <cstdlib>
 
 #include "core/lifecycle.h"
+#include "offscreen_renderer.h"
 #include "render/device_renderer.h"
 
 namespace klx {
 namespace {
 
 void BM_EmptySaverFrame(benchmark::State& state) {
-  if (std::getenv("SDL_VIDEODRIVER") == nullptr) setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  EngineStart();
-  if (LoadRenderer(String("OpenGL")) != kOk) {
-    state.SkipWithError("no GL renderer");
-    EngineStop();
-    return;
-  }
-  Renderer* renderer = GetRenderer();
-  int32_t chosen = renderer->GetDefaultConfiguration();
-  if (chosen < 0 || renderer->GetConfiguration(chosen).width != 1280) {
-    for (int32_t i = 0; i < renderer->GetConfigurationCount(); ++i) {
-      if (!renderer->GetConfiguration(i).fullScreen && renderer->GetConfiguration(i).samples == 1) {
-        chosen = i;
-        break;
-      }
-    }
-  }
-  if (renderer->OpenWindow(chosen, String("bench"), 0, 0, 0, 1280, 720) != kOk) {
-    state.SkipWithError("no window");
+  if (EngineStart() != kOk) return state.SkipWithError("engine start failed");
+  Renderer* renderer = OpenOffscreenRenderer(1280, 720, "bench");
+  if (renderer == nullptr) {
+    state.SkipWithError("no GL renderer or window");
   } else {
     for (auto _ : state) {
       renderer->Clear(kClearTarget | kClearDepth, Color{0, 0, 0, 1}, 1.0f, 0);

@@ -16,6 +16,7 @@
 #include "scene/geometry_node.h"
 #include "scene/scene_node.h"
 #include "scene/transform.h"
+#include "offscreen_renderer.h"
 
 namespace klx {
 namespace {
@@ -32,20 +33,14 @@ Ref<Triangles> GridMesh(TextureEffect* effect, Vector3Buffer* positions, Vector2
 }
 
 void BM_ThousandTexturedMeshes(benchmark::State& state) {
-  if (std::getenv("SDL_VIDEODRIVER") == nullptr) setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  EngineStart();
-  if (LoadRenderer(String("OpenGL")) != kOk) {
+  if (EngineStart() != kOk) return state.SkipWithError("engine start failed");
+  DeviceRenderer* renderer = OpenOffscreenRenderer(1280, 720, "bench");
+  if (renderer == nullptr) {
     state.SkipWithError("no GL renderer");
     EngineStop();
     return;
   }
-  auto* renderer = static_cast<DeviceRenderer*>(GetRenderer());
-  int32_t windowed = -1;
-  for (int32_t i = 0; i < renderer->GetConfigurationCount() && windowed < 0; ++i) {
-    if (!renderer->GetConfiguration(i).fullScreen && renderer->GetConfiguration(i).samples == 1) windowed = i;
-  }
   {
-    renderer->OpenWindow(windowed, String("bench"), 0, 0, 0, 1280, 720);
     // Shared geometry data, 1,000 nodes each with its own effect.
     std::vector<Vector3> points;
     std::vector<Vector2> uvs;

@@ -12,6 +12,7 @@
 
 #include "audio_library/sound_decoder.h"
 #include "core/lifecycle.h"
+#include "core/result.h"
 #include "sound/sound_manager.h"
 #include "ogg_encoder.h"
 
@@ -46,7 +47,7 @@ const std::vector<uint8_t>& MinuteOfMusic() {
 
 void BM_EngineStartAndStopWithSound(benchmark::State& state) {
   for (auto _ : state) {
-    EngineStart();
+    benchmark::DoNotOptimize(EngineStart());
     benchmark::DoNotOptimize(SoundManager::Audio());
     EngineStop();
   }
@@ -55,7 +56,7 @@ BENCHMARK(BM_EngineStartAndStopWithSound)->Unit(benchmark::kMillisecond);
 
 void BM_StreamOverAMinuteOfMusic(benchmark::State& state) {
   const std::vector<uint8_t>& ogg = MinuteOfMusic();
-  EngineStart();
+  if (EngineStart() != klx::kOk) return state.SkipWithError("engine start failed");
   const AudioFunctions* audio = SoundManager::Audio();
   if (audio == nullptr || audio->GetDevice() != 1) {
     state.SkipWithError("no audio device");

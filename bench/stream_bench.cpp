@@ -102,7 +102,7 @@ void Report(benchmark::State& state, int64_t bytes) {
 }
 
 void BM_SaveWideGraph(benchmark::State& state) {
-  EngineStart();
+  if (EngineStart() != kOk) return state.SkipWithError("engine start failed");
   LogScope log(state.range(0) != 0);
   Ref<BenchGroup> graph = MakeGraph();
   int64_t bytes = 0;
@@ -118,7 +118,7 @@ void BM_SaveWideGraph(benchmark::State& state) {
 BENCHMARK(BM_SaveWideGraph)->Arg(0)->Arg(1)->ArgName("log")->Unit(benchmark::kMillisecond);
 
 void BM_LoadWideGraph(benchmark::State& state) {
-  EngineStart();
+  if (EngineStart() != kOk) return state.SkipWithError("engine start failed");
   std::vector<uint8_t> bytes;
   {
     Ref<BenchGroup> graph = MakeGraph();
@@ -130,7 +130,7 @@ void BM_LoadWideGraph(benchmark::State& state) {
   for (auto _ : state) {
     ReadStream in(bytes.data(), static_cast<int32_t>(bytes.size()));
     Object* root = nullptr;
-    in.ReadObject(root);
+    benchmark::DoNotOptimize(in.ReadObject(root));
     benchmark::DoNotOptimize(root);
   }
   Report(state, static_cast<int64_t>(bytes.size()));

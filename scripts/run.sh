@@ -6,8 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-cmake -S . -B build -G Ninja
-cmake --build build -j "$(nproc 2>/dev/null || echo 2)"
+scripts/build.sh
 
 args=("$@")
 [ ${#args[@]} -eq 0 ] && args=(/s)

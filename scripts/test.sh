@@ -10,8 +10,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 step() { printf '\n== %s\n' "$*"; }
 
 step "normal build"
-cmake -S . -B build -G Ninja -DKLX_WERROR=ON -DKLX_TESTS=ON -DKLX_BENCH=ON -DKLX_SANITIZE=OFF
-cmake --build build -j "$jobs"
+scripts/build.sh
 step "normal tests"
 ctest --test-dir build --output-on-failure -j "$jobs"
 

@@ -42,18 +42,6 @@ constexpr int32_t kLocalStringsResource = 229;
 constexpr int32_t kCustomDataResource = 134;
 constexpr int32_t kMediaResource = 227;
 
-// The codec modules each mode loads, in loading order.
-constexpr const char* kSmallModeCodecs[] = {"BMPImageCodec", "JPGImageCodec", "RAR2FileCodec"};
-constexpr const char* kSaverModeCodecs[] = {"BMPImageCodec", "JPGImageCodec", "TGAImageCodec",
-                                            "CUBEImageCodec", "STRSceneCodec", "RAR2FileCodec"};
-
-template <size_t N>
-void LoadCodecModules(const char* const (&names)[N]) {
-  // A missing codec is not fatal here: it shows later as a failed file load.
-  for (const char* name : names) ModuleManager::LoadModule(String(name), nullptr);
-  for (const char* name : names) CodecManager::LoadCodec(String(name), nullptr);
-}
-
 bool IsFullScreenMode(SaverMode mode) { return mode == kSaverModeSaver || mode == kSaverModeTest; }
 
 const char* BoolText(bool value) { return value ? "true" : "false"; }
@@ -107,7 +95,7 @@ int SaverApplication::LoadDefaults() {
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   const bool complete = ForEachSettingsLine(text, [this](const SettingsLine& line) {
     defaults_.ApplyLine(line);
-    if (ParseExtraDefaults(line.key, line.value) != 0) {
+    if (ParseExtraDefaults(line.key, line.value) != kOk) {
       const std::string whole(line.line);
       LogError(KLX_TEXT("Неудачна обработка параметра [%s]."), whole.c_str());
       return false;
@@ -142,7 +130,7 @@ int SaverApplication::ReadRegistrySettings() {
   }
   // A value missing from the store keeps the current setting.
   for (const auto& [name, value] : stored) settings_.SetValue(name, value);
-  return ReadExtraRegistryValues(stored) == 0 ? kOk : kFailed;
+  return ReadExtraRegistryValues(stored) == kOk ? kOk : kFailed;
 }
 
 int SaverApplication::WriteRegistrySettings() {
@@ -208,9 +196,12 @@ int SaverApplication::StartEngine() {
       return kFailed;
     }
     if (IsFullScreenMode(mode_)) {
-      LoadCodecModules(kSaverModeCodecs);
+      // Every codec a scene may use.
+      CodecManager::LoadCodecModules(
+          {"BMPImageCodec", "JPGImageCodec", "TGAImageCodec", "CUBEImageCodec", "STRSceneCodec", "RAR2FileCodec"});
     } else {
-      LoadCodecModules(kSmallModeCodecs);
+      // The preview and dialog pictures, and the archive they come in.
+      CodecManager::LoadCodecModules({"BMPImageCodec", "JPGImageCodec", "RAR2FileCodec"});
     }
     if (FileManager::AttachResourceArchive(kCustomDataResource, String("CustomData.rar2"),
                                            String()) != kOk) {
@@ -229,11 +220,11 @@ int SaverApplication::StartEngine() {
       }
     }
   }
-  return AfterEngineStart() == 0 ? kOk : kFailed;
+  return AfterEngineStart() == kOk ? kOk : kFailed;
 }
 
 int SaverApplication::StopEngine() {
-  if (BeforeEngineStop() != 0) return kFailed;
+  if (BeforeEngineStop() != kOk) return kFailed;
   if (mode_ == kSaverModePassword) return kOk;
   ReleaseRenderer();
   if (EngineStop() != kOk) {
@@ -434,11 +425,11 @@ int SaverApplication::Initialize() {
       LogError(KLX_TEXT("Невозможно вывести загрузочный экран."));
       return kFailed;
     }
-    if (CreateSaverData() != 0) {
+    if (CreateSaverData() != kOk) {
       LogError(KLX_TEXT("Невозможно создать данные скринсейвера."));
       return kFailed;
     }
-    if (CacheSaverData() != 0) {
+    if (CacheSaverData() != kOk) {
       LogError(KLX_TEXT("Невозможно закэшировать данные скринсейвера."));
       return kFailed;
     }
@@ -479,7 +470,7 @@ int SaverApplication::RunFrameLoop() {
     const double delta = frameTimer_.Delta();
     fpsCounter_.Tick();
     totalTime_ += delta;
-    if (Update(delta) != 0) {
+    if (Update(delta) != kOk) {
       LogError(KLX_TEXT("Неудачно обновление сцены."));
       return kFailed;
     }
@@ -494,7 +485,7 @@ int SaverApplication::RunFrameLoop() {
       continue;
     }
     frameRefused = false;
-    if (Render() != 0) {
+    if (Render() != kOk) {
       LogError(KLX_TEXT("Неудачен рендеринг."));
       return kFailed;
     }
@@ -519,12 +510,12 @@ void SaverApplication::OnInputEvent(const InputEvent& event) {
 
 int SaverApplication::Shutdown() {
   if (IsFullScreenMode(mode_)) {
-    if (ReleaseSaverData() != 0) {
+    if (ReleaseSaverData() != kOk) {
       LogError(KLX_TEXT("Невозможно удалить данные скринсейвера."));
       return kFailed;
     }
     bool released = true;
-    if (ReleaseRenderData() != 0) {
+    if (ReleaseRenderData() != kOk) {
       LogError(KLX_TEXT("Невозможно удалить данные визуализации дочернего сейвера."));
       released = false;
     } else if (ReleaseOverlayRenderData() != kOk) {

@@ -41,15 +41,15 @@ class SaverApplication : public InputHandler {
   void SetShutdownPause(uint32_t milliseconds) { shutdownPauseMs_ = milliseconds; }
 
   // The three phases: 0 on success, 1 on failure (logged).
-  int Initialize();
-  int Run();
+  [[nodiscard]] int Initialize();
+  [[nodiscard]] int Run();
   int Shutdown();
 
   // The stop rules of the full-screen modes, then AfterInputEvent.
   void OnInputEvent(const InputEvent& event) override;
 
-  // Hooks, in the order of the original interface. Results are 0 for
-  // success and non-zero for failure.
+  // Hooks, in the order the saver's life calls on them. Results are kOk for
+  // success and anything else for failure.
   virtual int AfterInputEvent(const InputEvent& event) = 0;
   virtual int AfterSettingsApplied() = 0;
   virtual int AfterSettingsLogged() = 0;

@@ -21,9 +21,8 @@ std::string GetSaverLogPath() {
 }
 
 int RunSaverProcess(const std::string& commandLine) {
-  // The original announced a running screensaver to the system here; X11
-  // hosts know it already, as they started the program, so there is
-  // nothing to tell.
+  // No announcement that a screensaver runs: an X11 host knows it already,
+  // since it started the program.
   Ref<FileMessageOutput> log;
   const std::string logPath = GetSaverLogPath();
   if (!logPath.empty()) {
@@ -38,26 +37,27 @@ int RunSaverProcess(const std::string& commandLine) {
   try {
     Ref<SceneSaver> saver(new SceneSaver());
     saver->SetCommandLine(commandLine);
-    if (saver->Initialize() != 0) {
+    if (saver->Initialize() != kOk) {
       LogError(KLX_TEXT("Невозможно создать скринсейвер."));
     } else {
       LogInfo(KLX_TEXT("Сейвер создан."));
-      if (saver->Run() != 0) {
+      if (saver->Run() != kOk) {
         LogError(KLX_TEXT("Работа скринсейвера завершена некорректно."));
       } else {
         LogInfo(KLX_TEXT("Работа скринсейвера завершена корректно."));
       }
     }
-    if (saver->Shutdown() != 0) LogError(KLX_TEXT("Ошибка при окончании работы скринсейвера."));
+    if (saver->Shutdown() != kOk) LogError(KLX_TEXT("Ошибка при окончании работы скринсейвера."));
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_ShowCursor(SDL_ENABLE);
     saver = nullptr;
     LogInfo(KLX_TEXT("Конец лога."));
   } catch (...) {
     LogError(KLX_TEXT("Конец лога вследствии ошибки"));
-    if (log) UnregisterMessageOutput(log.Get());
+    if (log) UnregisterMessageOutput(log.Get(), false);
     return 1;
   }
-  if (log) UnregisterMessageOutput(log.Get());
+  // "Конец лога." stays the file's last line.
+  if (log) UnregisterMessageOutput(log.Get(), false);
   SDL_Quit();
   return 0;
 }

@@ -47,7 +47,7 @@ class Image : public Object {
 
   int Save(MemoryStream& stream) override;
   int Load(MemoryStream& stream) override;
-  // Slot 8: bytes of pixel data the size and format call for (0 when that
+  // Bytes of pixel data the size and format call for (0 when that
   // would not fit in 32 bits).
   virtual uint32_t GetDataSize() const;
 

@@ -28,9 +28,9 @@ inline constexpr int32_t kSceneVersionValue = 102;
 
 // Loads a scene through the codec chosen by the file's extension. The file
 // must not be open. On success *root holds the root (null for a null link).
-int LoadScene(VirtualFile* file, Ref<Object>* root);
+[[nodiscard]] int LoadScene(VirtualFile* file, Ref<Object>* root);
 
 // Saves a scene through the codec chosen by the file's extension.
-int SaveScene(VirtualFile* file, Object* root);
+[[nodiscard]] int SaveScene(VirtualFile* file, Object* root);
 
 }  // namespace klx

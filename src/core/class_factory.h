@@ -47,13 +47,13 @@ inline int RefuseInstance(Object**) { return kFailed; }
 
 template <class T>
 int ClassStartup() {
-  return AddCreateFunction(T::TYPE.GetName(), &T::Create) == kOk ? 0 : 1;
+  return AddCreateFunction(T::TYPE.GetName(), &T::Create) == kOk ? kOk : kFailed;
 }
 
 template <class T>
 int ClassShutdown() {
   RemoveCreateFunction(T::TYPE.GetName());
-  return 0;
+  return kOk;
 }
 
 template <class T, class Base>

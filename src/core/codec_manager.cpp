@@ -19,17 +19,17 @@ int CodecManager::Startup() {
   LogInfo(KLX_TEXT("Инициализация менеджера кодеков."));
   if (!g_codecs.Create()) {
     LogError(KLX_TEXT("Недостаточно памяти для инициализации менеджера кодеков."));
-    return 1;
+    return kFailed;
   }
   LogInfo(KLX_TEXT("Менеджер кодеков инициализирован."));
-  return 0;
+  return kOk;
 }
 
 int CodecManager::Shutdown() {
   LogInfo(KLX_TEXT("Завершение работы менеджера кодеков."));
   g_codecs.ReleaseAll();
   LogInfo(KLX_TEXT("Менеджер кодеков завершил работу."));
-  return 0;
+  return kOk;
 }
 
 bool CodecManager::IsStarted() { return g_codecs.Exists(); }
@@ -56,6 +56,11 @@ Codec* CodecManager::FindCodec(const String& name) {
 }
 
 int32_t CodecManager::GetCodecCount() { return g_codecs.Count(); }
+
+void CodecManager::LoadCodecModules(std::initializer_list<const char*> names) {
+  for (const char* name : names) (void)ModuleManager::LoadModule(String(name), nullptr);
+  for (const char* name : names) (void)LoadCodec(String(name), nullptr);
+}
 
 int CodecManager::LoadCodec(const String& name, Codec** out) {
   if (Codec* registered = FindCodec(name)) {

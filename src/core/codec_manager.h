@@ -4,6 +4,7 @@
 // by the file name's extension.
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "core/codec.h"
 #include "core/engine_string.h"
@@ -22,7 +23,10 @@ class CodecManager {
   static Codec* FindCodec(const String& name);
   // Finds the codec or creates it through its (already loaded) module;
   // `out` may be null.
-  static int LoadCodec(const String& name, Codec** out);
+  [[nodiscard]] static int LoadCodec(const String& name, Codec** out);
+  // Loads the module of each name, then each codec. A missing one is not
+  // fatal here: it shows later as a failed file load.
+  static void LoadCodecModules(std::initializer_list<const char*> names);
   // The first codec, in table order, that claims the file name's extension.
   static Codec* FindCodecForFileName(const String& fileName);
   // The same for a virtual file (its own name, not its path); null for null.

@@ -17,9 +17,9 @@ class Controller : public Object {
   int Save(MemoryStream& stream) override;
   int Load(MemoryStream& stream) override;
 
-  // Slot 8: one frame's work with the elapsed seconds; nothing in the base.
+  // One frame's work with the elapsed seconds; nothing in the base.
   virtual void Update(double elapsed);
-  // Slot 9: back to the initial state; nothing in the base.
+  // Back to the initial state; nothing in the base.
   virtual void Reset();
 
   bool IsActive() const { return active_; }

@@ -45,7 +45,7 @@ int32_t RunFunctions(const std::unique_ptr<FunctionArray>& list) {
   if (!list) return -1;
   // By index: a function may register more functions while it runs.
   for (int32_t i = 0; i < list->Count(); ++i) {
-    if ((*list)[i]() != 0) return i;
+    if ((*list)[i]() != kOk) return i;
   }
   return -1;
 }
@@ -75,26 +75,26 @@ int EngineStart() {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   if (RunFunctions(Lists().init) >= 0) {
     LogError(KLX_TEXT("Инициализация движка неудачно."));
-    return 1;
+    return kFailed;
   }
   LogInfo(KLX_TEXT("Инициализация движка завершилась удачно."));
   LogInfo(KLX_TEXT("Постинициализация движка:"));
   if (RunFunctions(Lists().postInit) >= 0) {
     LogError(KLX_TEXT("Постинициализация движка неудачна."));
-    return 1;
+    return kFailed;
   }
   LogInfo(KLX_TEXT("Постинициализация движка завершилась удачно."));
-  return 0;
+  return kOk;
 }
 
 int EngineStop() {
   LogInfo(KLX_TEXT("Завершение работы движка:"));
   if (RunFunctions(Lists().shutdown) >= 0) {
     LogError(KLX_TEXT("Завершение работы движка неудачно."));
-    return 1;
+    return kFailed;
   }
   LogInfo(KLX_TEXT("Завершение работы движка завершилось удачно."));
-  return 0;
+  return kOk;
 }
 
 LifecycleCounts GetLifecycleCounts() {

@@ -20,7 +20,7 @@ void AddPostInitFunction(LifecycleFunction function);
 void AddShutdownFunction(LifecycleFunction function);
 
 // 0, or 1 at the first failing function (the rest are not called).
-int EngineStart();
+[[nodiscard]] int EngineStart();
 int EngineStop();
 
 // Number of functions in each list (for diagnostics and tests).

@@ -93,10 +93,10 @@ int RegisterMessageOutput(MessageOutput* output) {
   return kOk;
 }
 
-int UnregisterMessageOutput(MessageOutput* output) {
+int UnregisterMessageOutput(MessageOutput* output, bool announce) {
   if (output == nullptr || !g_registryAlive || FindOutput(output) < 0) return kInvalidArg;
   Array<Ref<MessageOutput>>& outputs = Registry().outputs;
-  LogInfo(KLX_TEXT("Объект вывода сообщений разрегестрирован. [%s]"), output->GetName().CStr());
+  if (announce) LogInfo(KLX_TEXT("Объект вывода сообщений разрегестрирован. [%s]"), output->GetName().CStr());
   // Keep the output alive until it has been removed from the array.
   Ref<MessageOutput> keep(output);
   outputs.RemoveAt(FindOutput(output));

@@ -63,8 +63,9 @@ void LogCritical(const char* format, Args... args) {
 // kOk, or kInvalidArg for a null output. Registering an output twice is a
 // warning and keeps one entry.
 int RegisterMessageOutput(MessageOutput* output);
-// kOk, or kInvalidArg when the output is not registered.
-int UnregisterMessageOutput(MessageOutput* output);
+// kOk, or kInvalidArg when the output is not registered. With `announce`
+// the removal is logged first, to every output the removed one included.
+int UnregisterMessageOutput(MessageOutput* output, bool announce = true);
 int32_t GetMessageOutputCount();
 
 }  // namespace klx

@@ -212,51 +212,33 @@ int MemoryStream::ReadBool(bool& value) {
   return result;
 }
 
-int MemoryStream::ReadVector2(Vector2& v) {
-  ReadFloat(v.x);
-  return ReadFloat(v.y);
+int MemoryStream::ReadFloats(std::initializer_list<float*> values) {
+  for (float* value : values) {
+    if (const int result = ReadFloat(*value); result != kOk) return result;
+  }
+  return kOk;
 }
 
-int MemoryStream::ReadVector3(Vector3& v) {
-  ReadFloat(v.x);
-  ReadFloat(v.y);
-  return ReadFloat(v.z);
-}
-
-int MemoryStream::ReadVector4(Vector4& v) {
-  ReadFloat(v.x);
-  ReadFloat(v.y);
-  ReadFloat(v.z);
-  return ReadFloat(v.w);
-}
-
-int MemoryStream::ReadQuaternion(Quaternion& q) {
-  ReadFloat(q.x);
-  ReadFloat(q.y);
-  ReadFloat(q.z);
-  return ReadFloat(q.w);
-}
-
-int MemoryStream::ReadColor(Color& c) {
-  ReadFloat(c.r);
-  ReadFloat(c.g);
-  ReadFloat(c.b);
-  return ReadFloat(c.a);
-}
+int MemoryStream::ReadVector2(Vector2& v) { return ReadFloats({&v.x, &v.y}); }
+int MemoryStream::ReadVector3(Vector3& v) { return ReadFloats({&v.x, &v.y, &v.z}); }
+int MemoryStream::ReadVector4(Vector4& v) { return ReadFloats({&v.x, &v.y, &v.z, &v.w}); }
+int MemoryStream::ReadQuaternion(Quaternion& q) { return ReadFloats({&q.x, &q.y, &q.z, &q.w}); }
+int MemoryStream::ReadColor(Color& c) { return ReadFloats({&c.r, &c.g, &c.b, &c.a}); }
 
 int MemoryStream::ReadTransform(Transform& t) {
-  ReadVector3(t.scale);
-  ReadQuaternion(t.rotation);
-  const int result = ReadVector3(t.translation);
+  int result = ReadVector3(t.scale);
+  if (result == kOk) result = ReadQuaternion(t.rotation);
+  if (result == kOk) result = ReadVector3(t.translation);
   t.isIdentity = false;
   t.rotationIsIdentity = false;
   return result;
 }
 
 int MemoryStream::ReadVersion(Version& v) {
-  ReadInt32(v.major);
-  ReadInt32(v.minor);
-  return ReadInt32(v.build);
+  int result = ReadInt32(v.major);
+  if (result == kOk) result = ReadInt32(v.minor);
+  if (result == kOk) result = ReadInt32(v.build);
+  return result;
 }
 
 int MemoryStream::ReadString(String& value) {

@@ -6,6 +6,7 @@
 // it is met in the stream and as a bare ID afterwards.
 
 #include <cstdint>
+#include <initializer_list>
 #include <unordered_map>
 
 #include "core/array.h"
@@ -65,34 +66,34 @@ class MemoryStream {
   template <class T>
   int WriteObjectArray(const Array<Ref<T>>& array);
 
-  int ReadByte(uint8_t& value) { return Read(&value, 1); }
-  int ReadInt16(int16_t& value);
-  int ReadInt32(int32_t& value);
-  int ReadBool(bool& value);
-  int ReadFloat(float& value);
-  int ReadDouble(double& value);
-  int ReadVector2(Vector2& value);
-  int ReadVector3(Vector3& value);
-  int ReadVector4(Vector4& value);
-  int ReadQuaternion(Quaternion& value);
-  int ReadColor(Color& value);
-  int ReadTransform(Transform& value);
-  int ReadVersion(Version& value);
-  int ReadString(String& value);
+  [[nodiscard]] int ReadByte(uint8_t& value) { return Read(&value, 1); }
+  [[nodiscard]] int ReadInt16(int16_t& value);
+  [[nodiscard]] int ReadInt32(int32_t& value);
+  [[nodiscard]] int ReadBool(bool& value);
+  [[nodiscard]] int ReadFloat(float& value);
+  [[nodiscard]] int ReadDouble(double& value);
+  [[nodiscard]] int ReadVector2(Vector2& value);
+  [[nodiscard]] int ReadVector3(Vector3& value);
+  [[nodiscard]] int ReadVector4(Vector4& value);
+  [[nodiscard]] int ReadQuaternion(Quaternion& value);
+  [[nodiscard]] int ReadColor(Color& value);
+  [[nodiscard]] int ReadTransform(Transform& value);
+  [[nodiscard]] int ReadVersion(Version& value);
+  [[nodiscard]] int ReadString(String& value);
   // Reads a link: null, an object read earlier from this stream, or a new
   // object made through the class factory and loaded. `out` is set even
   // when the object's load fails.
-  int ReadObject(Object*& out);
+  [[nodiscard]] int ReadObject(Object*& out);
   // ReadObject that also requires the object to be of class T (or null).
   template <class T>
-  int ReadObjectOf(T*& out);
+  [[nodiscard]] int ReadObjectOf(T*& out);
   // ReadObject that requires the object to implement interface I (or be
   // null); `kind` names what was expected in the log line. `object` is the
   // object read, `out` the same object as an I.
   template <class I>
-  int ReadObjectImplementing(Object*& object, I*& out, const char* kind);
+  [[nodiscard]] int ReadObjectImplementing(Object*& object, I*& out, const char* kind);
   template <class T>
-  int ReadObjectArray(Array<Ref<T>>& array);
+  [[nodiscard]] int ReadObjectArray(Array<Ref<T>>& array);
 
   int GetError() const { return error_; }
   int32_t GetPosition() const { return position_; }
@@ -115,6 +116,8 @@ class MemoryStream {
   // kOk, or kFailed (logged, stream marked bad) when one more level of
   // inline objects would pass kMaxObjectDepth.
   int EnterObject(const String& className, int32_t id);
+  // Reads the floats in order; the first failure ends it.
+  int ReadFloats(std::initializer_list<float*> values);
   int ReadClassMismatch(Object* object, const RTTI& expected);
   int ReadClassMismatch(Object* object, const char* expected);
 

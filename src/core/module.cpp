@@ -34,7 +34,7 @@ void Module::RunShutdownEntry() {
                name_.CStr());
     return;
   }
-  if (shutdown() != 0) LogError(KLX_TEXT("Неудачно завершение работы модуля."));
+  if (shutdown() != kOk) LogError(KLX_TEXT("Неудачно завершение работы модуля."));
 }
 
 StaticModule::~StaticModule() { RunShutdownEntry(); }

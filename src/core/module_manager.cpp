@@ -41,17 +41,17 @@ int ModuleManager::Startup() {
   LogInfo(KLX_TEXT("Инициализация менеджера модулей."));
   if (!g_modules.Create()) {
     LogError(KLX_TEXT("Недостаточно памяти для инициализации менеджера модулей."));
-    return 1;
+    return kFailed;
   }
   LogInfo(KLX_TEXT("Менеджер модулей инициализирован."));
-  return 0;
+  return kOk;
 }
 
 int ModuleManager::Shutdown() {
   LogInfo(KLX_TEXT("Завершение работы менеджера модулей."));
   g_modules.ReleaseAll();
   LogInfo(KLX_TEXT("Менеджер модулей завершил работу."));
-  return 0;
+  return kOk;
 }
 
 bool ModuleManager::IsStarted() { return g_modules.Exists(); }
@@ -95,7 +95,7 @@ int ModuleManager::LoadModule(const String& name, Module** out) {
   InitializeEntry initialize = nullptr;
   if (module->FindEntry(&initialize, "Initialize") != kOk) {
     LogWarning(KLX_TEXT("В модуле не найдена функция инициализации модуля [%s]."), name.CStr());
-  } else if (initialize() != 0) {
+  } else if (initialize() != kOk) {
     LogError(KLX_TEXT("Неудачна инициализация модуля."));
     return kFailed;
   }

@@ -24,7 +24,7 @@ class ModuleManager {
   // The registered module of that name, or null (no reference added).
   static Module* FindModule(const String& name);
   // Finds or loads a module; `out` may be null.
-  static int LoadModule(const String& name, Module** out);
+  [[nodiscard]] static int LoadModule(const String& name, Module** out);
   static int32_t GetModuleCount();
 
   // Finds a library file by name among the mounted directories and copies

@@ -17,16 +17,16 @@ int32_t g_nextObjectID = 0;
 int ObjectStartup() {
   if (AddCreateFunction(Object::TYPE.GetName(), &Object::Create) != kOk) {
     LogCritical(KLX_TEXT("Инициализация класса [Object] прошла неудачно."));
-    return 1;
+    return kFailed;
   }
   LogInfo(KLX_TEXT("Инициализация класса [Object] прошла удачно."));
-  return 0;
+  return kOk;
 }
 
 int ObjectShutdown() {
   RemoveCreateFunction(Object::TYPE.GetName());
   LogInfo(KLX_TEXT("Завершение работы класса [Object] прошло удачно."));
-  return 0;
+  return kOk;
 }
 
 }  // namespace

@@ -31,9 +31,9 @@ class Object : public Named, public virtual RefCounted {
   void SetName(const String& name) override;
   virtual const RTTI& GetRTTI() const { return TYPE; }
   // Writes the name, then the controllers, oldest attached first.
-  virtual int Save(MemoryStream& stream);
+  [[nodiscard]] virtual int Save(MemoryStream& stream);
   // Reads the name, then the controllers, attaching them in stored order.
-  virtual int Load(MemoryStream& stream);
+  [[nodiscard]] virtual int Load(MemoryStream& stream);
   // This object when its name equals `name` exactly, else the first match
   // among its controllers.
   virtual Object* FindByName(const String& name);
@@ -50,7 +50,7 @@ class Object : public Named, public virtual RefCounted {
   // (this object among the controller's own controllers); kOutOfMemory.
   // The controller goes to the head of the list and its owner becomes this
   // object.
-  int AttachController(Controller* controller);
+  [[nodiscard]] int AttachController(Controller* controller);
   int32_t GetControllerCount() const;
   // Index 0 is the newest; null past the end.
   Controller* GetController(int32_t index) const;

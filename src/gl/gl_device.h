@@ -62,8 +62,8 @@ class GlStateBlock final : public StateBlock, public GlObjectBase {
   uint64_t deletionsAtRecording = 0;
 };
 
-// While a changed ramp is on the display, a crash signal puts the original
-// back before the process dies; null lifts the protection.
+// While a changed ramp is on the display, a crash signal puts the display's
+// own ramp back before the process dies; null lifts the protection.
 void ProtectGammaFromCrashes(SDL_Window* window, const uint16_t (*original)[256]);
 
 class GlDevice final : public Device {

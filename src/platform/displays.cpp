@@ -7,8 +7,8 @@ namespace klx {
 namespace {
 
 int32_t ColorBitsOf(uint32_t format) {
-  // Four-byte formats (XRGB8888, ARGB8888 and kin) count as 32 bits, as
-  // their counterparts did on the original platform; SDL calls XRGB 24.
+  // Four-byte formats (XRGB8888, ARGB8888 and kin) count as 32 colour bits:
+  // that is the depth the saver asks for, though SDL calls XRGB 24.
   return static_cast<int32_t>(SDL_BYTESPERPIXEL(format)) * 8;
 }
 

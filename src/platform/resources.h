@@ -1,6 +1,6 @@
 #pragma once
 // Resources linked into the executable at build time, found by type and
-// number as on the original platform ("MEDIADATA", 227). An entry may exist
+// number ("MEDIADATA", 227). An entry may exist
 // in a neutral and a Russian version; lookup takes the Russian one when the
 // locale (LC_ALL, LC_MESSAGES, LANG) is Russian and the neutral one
 // otherwise. Tables are added with klx_add_resource() in CMake.

@@ -88,7 +88,7 @@ void DestroyOne(SystemWindow* window) {
   delete window;
 }
 
-// Secondary full-screen windows show black, as a black class brush would.
+// Secondary full-screen windows show black: nothing else is drawn there.
 void PaintBlack(SDL_Window* window) {
   SDL_Surface* surface = SDL_GetWindowSurface(window);
   if (surface == nullptr) return;
@@ -97,8 +97,7 @@ void PaintBlack(SDL_Window* window) {
 }
 
 // On X11 the server itself fills the window black whenever it is exposed,
-// so the render window is black until its first frame, as under a black
-// class brush.
+// so the render window is black until its first frame.
 void SetBlackBackground(SDL_Window* window) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
@@ -309,7 +308,7 @@ int DestroySystemWindow(SystemWindow* window) {
   }
   // Display modes return to the desktop's as the windows go (the host does
   // that when a full-screen window closes).
-  // Like its original, the class cannot go while windows of it remain.
+  // The class cannot go while windows of it remain.
   if (!g_windows.empty() || !UnregisterWindowClass()) {
     LogError(KLX_TEXT("Невозможно разрегестрировать класс системного окна."));
     result = kFailed;

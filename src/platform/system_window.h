@@ -22,7 +22,7 @@ struct SystemWindow;
 // 0, 1 (failure, logged), or 3 for a null out pointer. A full-screen
 // request that no display can show creates no window (*window stays null)
 // and still returns 0.
-int CreateSystemWindow(SystemWindow** window, const String& title, uint64_t parentWindow,
+[[nodiscard]] int CreateSystemWindow(SystemWindow** window, const String& title, uint64_t parentWindow,
                        bool fullScreen, int32_t colorBits, int32_t x, int32_t y, int32_t width,
                        int32_t height);
 // Destroys the window and the windows it owns, then forgets the window

@@ -428,16 +428,16 @@ void DeviceRenderer::Clear(uint32_t flags, const Color& color, float depth, uint
 }
 
 int DeviceRenderer::BeginScene() {
-  if (!device_) return 1;
+  if (!device_) return kFailed;
   if (!device_->IsUsable()) {
     // Everything is made again on its next use once the device is back.
     ReleaseAllDeviceObjects();
-    return 1;
+    return kFailed;
   }
   device_->BeginScene();
   device_->SetRenderState(d3d::kRsLighting, 0);
   device_->SetRenderState(d3d::kRsSpecularEnable, 0);
-  return 0;
+  return kOk;
 }
 
 void DeviceRenderer::EndScene() {

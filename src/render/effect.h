@@ -45,7 +45,7 @@ class Effect : public Object {
   explicit Effect(const String& name) : Object(name) {}
   ~Effect() override;
 
-  // Slot 8: the controllers; slots 9 and 10 switch the effect on and off.
+  // Runs the controllers; Enable and Disable switch the effect on and off.
   virtual void Update(double time) { UpdateControllers(time); }
   virtual void Enable() { enabled_ = true; }
   virtual void Disable() { enabled_ = false; }

@@ -95,7 +95,7 @@ class Renderer : public DeviceCopyOwner, public DrawContext {
   // first), then creates the device: 0, 1 (logged) or 3 for an unknown
   // configuration. Full-screen configurations are placed at (0, 0) with
   // their size; windowed ones at the given rectangle.
-  int OpenWindow(int32_t configuration, const String& title, uint64_t parentWindow, int32_t x,
+  [[nodiscard]] int OpenWindow(int32_t configuration, const String& title, uint64_t parentWindow, int32_t x,
                  int32_t y, int32_t width, int32_t height);
   // Releases the device and destroys the window: 0, 1, or 3 when none is
   // open.
@@ -105,7 +105,7 @@ class Renderer : public DeviceCopyOwner, public DrawContext {
   Camera* GetCamera() const override;
   // A default camera when none is active, its update, BeginScene, then the
   // frame listeners' PostUpdate. 0 when the frame may be drawn.
-  int BeginFrame();
+  [[nodiscard]] int BeginFrame();
   // Appends a listener for the next BeginFrame unless it is listed; its
   // index. The renderer holds the listener's object until it has run.
   int32_t AddFrameListener(FrameListener* listener);
@@ -289,7 +289,7 @@ Renderer* GetRenderer();
 // Loads the renderer module of that name and makes its renderer current:
 // 0, 1 when the module's "CreateRenderer" fails, 3 when the module or the
 // function is missing (each logged).
-int LoadRenderer(const String& moduleName);
+[[nodiscard]] int LoadRenderer(const String& moduleName);
 // Drops the current renderer and its module.
 void ReleaseRenderer();
 

@@ -30,24 +30,24 @@ class BoundingVolume : public Object {
  public:
   explicit BoundingVolume(const String& name) : Object(name) {}
 
-  // Slot 8: the type code.
+  // The type code.
   virtual int32_t GetType() const = 0;
-  // Slot 9: fits the volume around `count` points (kInvalidArg for none).
+  // Fits the volume around `count` points (kInvalidArg for none).
   virtual int GenerateFromVertices(const Vector3* points, int32_t count) = 0;
-  // Slot 10: takes the other volume's shape.
+  // Takes the other volume's shape.
   virtual int CopyFrom(const BoundingVolume* other) = 0;
-  // Slot 11: distances along the ray where it enters and leaves.
+  // Distances along the ray where it enters and leaves.
   virtual bool IntersectRay(const Ray& ray, float* t0, float* t1) const = 0;
-  // Slot 12: whether the volumes overlap (touching counts).
+  // Whether the volumes overlap (touching counts).
   virtual bool Intersects(const BoundingVolume* other) const = 0;
-  // Slot 13: grows to enclose the other volume.
+  // Grows to enclose the other volume.
   virtual int Merge(const BoundingVolume* other) = 0;
-  // Slot 14: writes this volume, transformed, into `target`.
+  // Writes this volume, transformed, into `target`.
   virtual int TransformInto(BoundingVolume* target, const Transform& transform) const = 0;
-  // Slot 15: -1 wholly on the negative side, +1 wholly on the positive side,
+  // -1 wholly on the negative side, +1 wholly on the positive side,
   // 0 straddling.
   virtual int WhichSide(const Plane& plane) const = 0;
-  // Slot 16.
+  // The volume's centre.
   virtual Vector3 GetCenter() const = 0;
 
   // A new volume for a type code: every code gives a sphere.

@@ -21,7 +21,8 @@ class Buffer : public Object {
   explicit Buffer(const String& name) : Object(name) {}
   ~Buffer() override;
 
-  // Slot 8-10 of the original layout.
+  // The array: its size in bytes, its element count, its data, and the size
+  // of one element.
   virtual int32_t GetDataSize() const = 0;  // bytes
   virtual int32_t GetCount() const = 0;
   virtual void* GetData() = 0;

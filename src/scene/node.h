@@ -23,13 +23,13 @@ class Node : public Object {
   Object* FindByName(const String& name) override;
   void CollectByType(const RTTI& type, Array<Object*>& found) override;
 
-  // Slot 8: controllers, then the world transform.
+  // Controllers, then the world transform.
   virtual void Update(double elapsed);
-  // Slot 9: the node's own drawing; nothing here.
+  // The node's own drawing; nothing here.
   virtual void DrawSelf(DrawContext* context);
-  // Slot 10: hidden test and culling, then DrawSelf.
+  // Hidden test and culling, then DrawSelf.
   virtual void Draw(DrawContext* context);
-  // Slot 11: recomputes the world bound; nothing here.
+  // Recomputes the world bound; nothing here.
   virtual void UpdateWorldBound();
 
   // Update, then this node's bound; with propagateUp, every ancestor's bound

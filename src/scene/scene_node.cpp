@@ -243,7 +243,7 @@ void SceneNode::DrawSelf(DrawContext* context) {
     if (!cell->effect->IsEnabled()) continue;
     const int passes = cell->effect->GetPassCount();
     for (int pass = 0; pass < passes; ++pass) {
-      if (cell->effect->ApplyPass(pass, context) != 0) continue;
+      if (cell->effect->ApplyPass(pass, context) != kOk) continue;
       for (const Ref<Node>& child : children_)
         if (child) child->Draw(context);
       if (context != nullptr) context->FlushQueues();

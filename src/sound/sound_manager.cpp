@@ -108,7 +108,14 @@ void Unload(LoadedLibrary& library) {
   RemoveLibraryCopy(library);
 }
 
+bool& OpenDeviceAtStartup() {
+  static bool open = true;
+  return open;
+}
+
 }  // namespace
+
+void SoundManager::SetOpenDeviceAtStartup(bool open) { OpenDeviceAtStartup() = open; }
 
 int SoundManager::Startup() {
   LogInfo(KLX_TEXT("Инициализация менеджера звука."));
@@ -141,7 +148,7 @@ int SoundManager::Startup() {
     LogError(KLX_TEXT("Версия библиотеки BASS не совпадает."));
     return kFailed;
   }
-  OpenDevice(nullptr);
+  if (OpenDeviceAtStartup()) OpenDevice(nullptr);
   library.functions.Set3DFactors(1.0f, 7.0f, 1.0f);
   library.functions.Apply3D();
   LogInfo(KLX_TEXT("Менеджер звука инициализирован."));

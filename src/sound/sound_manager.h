@@ -47,6 +47,11 @@ class SoundManager {
   static int Shutdown();
   static void RegisterLifecycleFunctions();
 
+  // Whether the engine start opens the default output device (true unless
+  // changed). Tools, which play nothing, leave it closed: no device is
+  // probed and nothing about sound is reported.
+  static void SetOpenDeviceAtStartup(bool open);
+
   // The entry points while the library is loaded, otherwise null.
   static const AudioFunctions* Audio();
 

@@ -28,29 +28,13 @@ int SoundNode::LoadSound(VirtualFile* file, bool is3D) {
   return kOk;
 }
 
-void SoundNode::SetVolume(int32_t volume) {
-  volume_ = volume;
-  ApplyChannelVolume(source_.Stream(), volume);
-}
-
-void SoundNode::SetMinDistance(float distance) {
-  minDistance_ = distance;
-  if (source_.Stream() == 0) return;
-  ApplyChannelMinDistance(source_.Stream(), distance);
-  if (const AudioFunctions* audio = SoundManager::Audio()) audio->Apply3D();
-}
-
 void SoundNode::SetLoop(bool loop) {
   loop_ = loop;
   const AudioFunctions* audio = SoundManager::Audio();
   if (audio != nullptr && source_.Stream() != 0) audio->ChannelSetFlags(source_.Stream(), loop ? BASS_SAMPLE_LOOP : 0);
 }
 
-int SoundNode::Save(MemoryStream& stream) {
-  if (Node::Save(stream) != kOk) {
-    LogError(KLX_TEXT("Невозможно сохранить родительские данные. Имя[%s] ID[%d]"), GetName().CStr(), GetID());
-    return kFailed;
-  }
+void SoundNode::WriteFields(MemoryStream& stream) {
   stream.WriteBool(loop_);
   stream.WriteFloat(minDistance_);
   stream.WriteInt32(reserved_);
@@ -58,32 +42,17 @@ int SoundNode::Save(MemoryStream& stream) {
   stream.WriteString(fileName_);
   stream.WriteBool(playing_);
   stream.WriteInt32(volume_);
-  if (stream.GetError() != kOk) {
-    LogError(KLX_TEXT("Невозможно сохранить данные источника звука. Имя[%s] ID[%d]"), GetName().CStr(), GetID());
-    return kFailed;
-  }
-  return kOk;
 }
 
-int SoundNode::Load(MemoryStream& stream) {
-  if (Node::Load(stream) != kOk) {
-    LogError(KLX_TEXT("Невозможно загрузить родительские данные. ID[%d]"), GetID());
-    return kFailed;
-  }
-  const bool ok = stream.ReadBool(loop_) == kOk && stream.ReadFloat(minDistance_) == kOk &&
-                  stream.ReadInt32(reserved_) == kOk && stream.ReadBool(is3D_) == kOk &&
-                  stream.ReadString(fileName_) == kOk && stream.ReadBool(playing_) == kOk &&
-                  stream.ReadInt32(volume_) == kOk;
-  if (!ok) {
-    LogError(KLX_TEXT("Невозможно загрузить данные источника звука. ID[%d] Имя[%s]"), GetID(), GetName().CStr());
-    return kFailed;
-  }
-  VirtualFile* file = FileManager::FindFile(fileName_);
-  if (file == nullptr) {
-    LogWarning(KLX_TEXT("Невозможно найти файл [%s] для источника звука. ID[%d] Имя[%s]"), fileName_.CStr(), GetID(),
-               GetName().CStr());
-    return kOk;
-  }
+bool SoundNode::ReadFields(MemoryStream& stream) {
+  return stream.ReadBool(loop_) == kOk && stream.ReadFloat(minDistance_) == kOk &&
+         stream.ReadInt32(reserved_) == kOk && stream.ReadBool(is3D_) == kOk &&
+         stream.ReadString(fileName_) == kOk && stream.ReadBool(playing_) == kOk && stream.ReadInt32(volume_) == kOk;
+}
+
+int SoundNode::AfterLoad() {
+  VirtualFile* file = FindSoundFile(fileName_);
+  if (file == nullptr) return kOk;  // silent, with the warning
   if (LoadSound(file, is3D_) != kOk) {
     LogError(KLX_TEXT("Невозможно загрузить звук источника звука. ID[%d] Имя[%s]"), GetID(), GetName().CStr());
     return kFailed;
@@ -102,7 +71,5 @@ void SoundNode::Update(double elapsed) {
   // Every frame: keeps the channel going from where it is.
   audio->ChannelPlay(stream, 0);
 }
-
-void SoundNode::UpdateWorldBound() { UpdateSoundWorldBound(*this, minDistance_); }
 
 }  // namespace klx

@@ -25,12 +25,8 @@ KLX_IMPLEMENT_CLASS(SoundNode2, Node)
 
 bool SoundNode2::LoadOne(const String& fileName, SoundSource& source) {
   if (fileName.IsEmpty()) return false;
-  VirtualFile* file = FileManager::FindFile(fileName);
-  if (file == nullptr) {
-    LogWarning(KLX_TEXT("Невозможно найти файл [%s] для источника звука. ID[%d] Имя[%s]"), fileName.CStr(), GetID(),
-               GetName().CStr());
-    return false;
-  }
+  VirtualFile* file = FindSoundFile(fileName);
+  if (file == nullptr) return false;
   if (source.ReadFile(file) != kOk) return false;
   if (!source.CreateStream(is3D_)) {
     LogWarning(KLX_TEXT("Невозможно загрузить файл звука [%s]"), file->GetName().CStr());
@@ -56,24 +52,7 @@ int SoundNode2::LoadSounds() {
   return kOk;
 }
 
-void SoundNode2::SetVolume(int32_t volume) {
-  volume_ = volume;
-  ApplyChannelVolume(sourceA_.Stream(), volume);
-  ApplyChannelVolume(sourceB_.Stream(), volume);
-}
-
-void SoundNode2::SetMinDistance(float distance) {
-  minDistance_ = distance;
-  ApplyChannelMinDistance(sourceA_.Stream(), distance);
-  ApplyChannelMinDistance(sourceB_.Stream(), distance);
-  if (const AudioFunctions* audio = SoundManager::Audio()) audio->Apply3D();
-}
-
-int SoundNode2::Save(MemoryStream& stream) {
-  if (Node::Save(stream) != kOk) {
-    LogError(KLX_TEXT("Невозможно сохранить родительские данные. Имя[%s] ID[%d]"), GetName().CStr(), GetID());
-    return kFailed;
-  }
+void SoundNode2::WriteFields(MemoryStream& stream) {
   stream.WriteString(fileNameA_);
   stream.WriteString(fileNameB_);
   stream.WriteFloat(minDistance_);
@@ -81,26 +60,15 @@ int SoundNode2::Save(MemoryStream& stream) {
   stream.WriteInt32(volume_);
   stream.WriteFloat(interval_);
   stream.WriteFloat(spread_);
-  if (stream.GetError() != kOk) {
-    LogError(KLX_TEXT("Невозможно сохранить данные источника звука. Имя[%s] ID[%d]"), GetName().CStr(), GetID());
-    return kFailed;
-  }
-  return kOk;
 }
 
-int SoundNode2::Load(MemoryStream& stream) {
-  if (Node::Load(stream) != kOk) {
-    LogError(KLX_TEXT("Невозможно загрузить родительские данные. ID[%d]"), GetID());
-    return kFailed;
-  }
-  const bool ok = stream.ReadString(fileNameA_) == kOk && stream.ReadString(fileNameB_) == kOk &&
-                  stream.ReadFloat(minDistance_) == kOk && stream.ReadBool(is3D_) == kOk &&
-                  stream.ReadInt32(volume_) == kOk && stream.ReadFloat(interval_) == kOk &&
-                  stream.ReadFloat(spread_) == kOk;
-  if (!ok) {
-    LogError(KLX_TEXT("Невозможно загрузить данные источника звука. ID[%d] Имя[%s]"), GetID(), GetName().CStr());
-    return kFailed;
-  }
+bool SoundNode2::ReadFields(MemoryStream& stream) {
+  return stream.ReadString(fileNameA_) == kOk && stream.ReadString(fileNameB_) == kOk &&
+         stream.ReadFloat(minDistance_) == kOk && stream.ReadBool(is3D_) == kOk && stream.ReadInt32(volume_) == kOk &&
+         stream.ReadFloat(interval_) == kOk && stream.ReadFloat(spread_) == kOk;
+}
+
+int SoundNode2::AfterLoad() {
   LoadSounds();
   SetVolume(volume_);
   SetMinDistance(minDistance_);
@@ -141,7 +109,5 @@ void SoundNode2::Update(double elapsed) {
   }
   if (current_ != 0 && is3D_) PlaceRelativeToListener(current_, GetWorldTransform().translation);
 }
-
-void SoundNode2::UpdateWorldBound() { UpdateSoundWorldBound(*this, minDistance_); }
 
 }  // namespace klx

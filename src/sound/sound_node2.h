@@ -3,31 +3,24 @@
 // intervals (interval ± spread seconds) it plays one of the two from its
 // start and stops the other. Silent unless both sounds were found.
 
-#include <cfloat>
 #include <cstdint>
 
 #include "core/engine_string.h"
-#include "sound/sound_source.h"
-#include "scene/node.h"
+#include "sound/sound_node_base.h"
 
 namespace klx {
 
-class SoundNode2 : public Node {
+class SoundNode2 : public SoundNodeBase {
   KLX_DECLARE_CLASS(SoundNode2)
 
  public:
-  explicit SoundNode2(const String& name) : Node(name) {}
+  explicit SoundNode2(const String& name) : SoundNodeBase(name) {}
 
-  int Save(MemoryStream& stream) override;
-  int Load(MemoryStream& stream) override;
   void Update(double elapsed) override;
-  void UpdateWorldBound() override;
 
   // Makes both streams again from the file names (a missing file leaves its
   // stream out and logs a warning). kOk.
   int LoadSounds();
-  void SetVolume(int32_t volume);
-  void SetMinDistance(float distance);
 
   void SetFileNames(const String& a, const String& b) {
     fileNameA_ = a;
@@ -41,9 +34,6 @@ class SoundNode2 : public Node {
 
   const String& GetFileNameA() const { return fileNameA_; }
   const String& GetFileNameB() const { return fileNameB_; }
-  float GetMinDistance() const { return minDistance_; }
-  bool Is3D() const { return is3D_; }
-  int32_t GetVolume() const { return volume_; }
   float GetInterval() const { return interval_; }
   float GetSpread() const { return spread_; }
   HSTREAM GetChannelA() const { return sourceA_.Stream(); }
@@ -51,14 +41,18 @@ class SoundNode2 : public Node {
   // The channel triggered last, or 0.
   HSTREAM GetCurrentChannel() const { return current_; }
 
+ protected:
+  void WriteFields(MemoryStream& stream) override;
+  bool ReadFields(MemoryStream& stream) override;
+  int AfterLoad() override;
+  int32_t GetStreamCount() const override { return 2; }
+  HSTREAM GetStream(int32_t index) const override { return index == 0 ? sourceA_.Stream() : sourceB_.Stream(); }
+
  private:
   bool LoadOne(const String& fileName, SoundSource& source);
 
   String fileNameA_;
   String fileNameB_;
-  float minDistance_ = FLT_MAX;
-  bool is3D_ = false;
-  int32_t volume_ = 100;
   float interval_ = 1.0f;
   float spread_ = 0.0f;
   SoundSource sourceA_;

@@ -36,12 +36,12 @@ int FileManager::Startup() {
     g_root.reset(new (std::nothrow) VirtualDirectory(String()));
     if (!g_root) {
       LogError(KLX_TEXT("Недостаточно памяти для инициализации менеджера файлов."));
-      return 1;
+      return kFailed;
     }
   }
   ModuleManager::SetLibraryFinder(&FindLibraryFile);
   LogInfo(KLX_TEXT("Менеджер файлов инициализирован."));
-  return 0;
+  return kOk;
 }
 
 int FileManager::Shutdown() {
@@ -49,7 +49,7 @@ int FileManager::Shutdown() {
   ModuleManager::SetLibraryFinder(nullptr);
   g_root.reset();
   LogInfo(KLX_TEXT("Менеджер файлов завершил работу."));
-  return 0;
+  return kOk;
 }
 
 VirtualDirectory* FileManager::GetRoot() { return g_root.get(); }

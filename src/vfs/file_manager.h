@@ -24,13 +24,13 @@ class FileManager {
   static VirtualFile* FindFile(const String& path);
   // Unpacks an archive through the codec for its extension and attaches the
   // resulting tree to the root.
-  static int AttachArchive(VirtualFile* archive, const String& key);
+  [[nodiscard]] static int AttachArchive(VirtualFile* archive, const String& key);
   // The same for an archive carried as resource ("MEDIADATA", identifier),
   // mounted under `name`.
-  static int AttachResourceArchive(int32_t identifier, const String& name, const String& key);
+  [[nodiscard]] static int AttachResourceArchive(int32_t identifier, const String& name, const String& key);
   // The bytes of resource ("MEDIADATA", identifier), valid for the life of
   // the process.
-  static int LoadResource(int32_t identifier, const uint8_t** bytes, int32_t* size);
+  [[nodiscard]] static int LoadResource(int32_t identifier, const uint8_t** bytes, int32_t* size);
 
   static void RegisterLifecycleFunctions();
 };

@@ -21,6 +21,7 @@
 #include "support/engine_fixture.h"
 #include "vfs/file_manager.h"
 #include "vfs/virtual_file.h"
+#include "offscreen_renderer.h"
 
 namespace klx {
 namespace {
@@ -109,14 +110,8 @@ TEST_F(DemoContent, TheSceneHasWhatTheSaverLooksFor) {
 // Seen over the lake towards the sunset: sky above, warm light low in the
 // sky, the lake below.
 TEST_F(DemoContent, TheLakeViewDrawsSkyAndWater) {
-  setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  if (LoadRenderer(String("OpenGL")) != kOk) GTEST_SKIP() << "no GL renderer here";
-  auto* renderer = static_cast<DeviceRenderer*>(GetRenderer());
-  int32_t windowed = -1;
-  for (int32_t i = 0; i < renderer->GetConfigurationCount() && windowed < 0; ++i) {
-    if (!renderer->GetConfiguration(i).fullScreen && renderer->GetConfiguration(i).samples == 1) windowed = i;
-  }
-  ASSERT_EQ(renderer->OpenWindow(windowed, String("demo"), 0, 0, 0, 160, 100), kOk);
+  DeviceRenderer* renderer = OpenOffscreenRenderer(160, 100, "demo");
+  if (renderer == nullptr) GTEST_SKIP() << "no GL renderer here";
   {
     Ref<Object> root = LoadMain();
     ASSERT_TRUE(root);

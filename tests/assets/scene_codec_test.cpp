@@ -126,9 +126,9 @@ TEST_F(SceneCodecTest, RoundTripKeepsClassesNamesValuesSharingAndCycles) {
   shared->link = root;  // a back link to the root
   auto* controllerA = new TestController(String("A"));
   auto* controllerB = new TestController(String("B"));
-  root->AttachController(controllerA);
-  root->AttachController(controllerB);
-  middle->AttachController(controllerA);  // one controller on two objects
+  EXPECT_EQ(root->AttachController(controllerA), kOk);
+  EXPECT_EQ(root->AttachController(controllerB), kOk);
+  EXPECT_EQ(middle->AttachController(controllerA), kOk);  // one controller on two objects
 
   const std::vector<uint8_t> bytes = Saved(root.Get());
   shared->link = nullptr;  // break the cycle so the originals are freed
@@ -160,7 +160,7 @@ TEST_F(SceneCodecTest, RoundTripKeepsClassesNamesValuesSharingAndCycles) {
 TEST_F(SceneCodecTest, ATruncatedFileFailsWithTheWholeChainInTheLog) {
   Ref<TestHolder> root(new TestHolder(String("Root")));
   auto* controller = new TestController(String("A"));
-  root->AttachController(controller);
+  EXPECT_EQ(root->AttachController(controller), kOk);
   std::vector<uint8_t> bytes = Saved(root.Get());
   // Cut the controller's active flag and everything after it (the root's
   // null link and value).

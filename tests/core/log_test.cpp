@@ -91,6 +91,17 @@ TEST(MessageRegistry, RefusesNullAndUnknownAndKeepsOneEntryPerOutput) {
   EXPECT_EQ(GetMessageOutputCount(), count);
 }
 
+TEST(MessageRegistry, AQuietRemovalLeavesTheOutputsLastLineItsOwn) {
+  test::ScopedLogCapture log;
+  Ref<test::CaptureOutput> file(new test::CaptureOutput);
+  ASSERT_EQ(RegisterMessageOutput(file.Get()), kOk);
+  LogInfo("the end");
+  EXPECT_EQ(UnregisterMessageOutput(file.Get(), false), kOk);
+  EXPECT_EQ(file->lines.back().text, "the end");
+  EXPECT_FALSE(log->Has(kLogInfo, test::Text("Объект вывода сообщений разрегестрирован. [capture]")));
+  EXPECT_EQ(UnregisterMessageOutput(file.Get(), false), kInvalidArg);
+}
+
 TEST(MessageRegistry, LongMessagesAreNotCut) {
   test::ScopedLogCapture log;
   const std::string longText(10000, 'x');

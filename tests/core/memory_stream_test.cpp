@@ -68,20 +68,20 @@ TEST_F(MemoryStreamTest, TypedValuesRoundTripLittleEndian) {
   Transform t;
   Version version;
   String text, empty("x");
-  in.ReadByte(byte);
-  in.ReadInt16(i16);
-  in.ReadInt32(i32);
-  in.ReadBool(flag);
-  in.ReadFloat(f);
-  in.ReadDouble(d);
-  in.ReadVector2(v2);
-  in.ReadVector3(v3);
-  in.ReadVector4(v4);
-  in.ReadQuaternion(q);
-  in.ReadColor(c);
-  in.ReadTransform(t);
-  in.ReadVersion(version);
-  in.ReadString(text);
+  EXPECT_EQ(in.ReadByte(byte), kOk);
+  EXPECT_EQ(in.ReadInt16(i16), kOk);
+  EXPECT_EQ(in.ReadInt32(i32), kOk);
+  EXPECT_EQ(in.ReadBool(flag), kOk);
+  EXPECT_EQ(in.ReadFloat(f), kOk);
+  EXPECT_EQ(in.ReadDouble(d), kOk);
+  EXPECT_EQ(in.ReadVector2(v2), kOk);
+  EXPECT_EQ(in.ReadVector3(v3), kOk);
+  EXPECT_EQ(in.ReadVector4(v4), kOk);
+  EXPECT_EQ(in.ReadQuaternion(q), kOk);
+  EXPECT_EQ(in.ReadColor(c), kOk);
+  EXPECT_EQ(in.ReadTransform(t), kOk);
+  EXPECT_EQ(in.ReadVersion(version), kOk);
+  EXPECT_EQ(in.ReadString(text), kOk);
   ASSERT_EQ(in.ReadString(empty), kOk);
   EXPECT_EQ(byte, 0xAB);
   EXPECT_EQ(i16, -2);
@@ -104,8 +104,8 @@ TEST_F(MemoryStreamTest, TypedValuesRoundTripLittleEndian) {
 TEST_F(MemoryStreamTest, AnyNonZeroByteReadsAsTrue) {
   ReadStream in({0x00, 0x7F});
   bool a = true, b = false;
-  in.ReadBool(a);
-  in.ReadBool(b);
+  EXPECT_EQ(in.ReadBool(a), kOk);
+  EXPECT_EQ(in.ReadBool(b), kOk);
   EXPECT_FALSE(a);
   EXPECT_TRUE(b);
 }
@@ -229,8 +229,8 @@ TEST_F(MemoryStreamTest, SharedObjectsAndCyclesKeepTheirShape) {
 
 TEST_F(MemoryStreamTest, ControllersComeBackInTheirOrder) {
   Ref<TestHolder> owner(new TestHolder(String("owner")));
-  owner->AttachController(new TestController(String("A")));
-  owner->AttachController(new TestController(String("B")));
+  EXPECT_EQ(owner->AttachController(new TestController(String("A"))), kOk);
+  EXPECT_EQ(owner->AttachController(new TestController(String("B"))), kOk);
   owner->GetController(1)->SetActive(false);
   MemoryStream out(0, 1024);
   ASSERT_EQ(out.WriteObject(owner.Get()), kOk);

@@ -91,7 +91,7 @@ TEST_F(ObjectTest, ControllersAreNewestFirstAndOwned) {
 
 TEST_F(ObjectTest, FindByNameComparesExactlyAndSearchesControllers) {
   Ref<test::TestHolder> owner(new test::TestHolder(String("Music")));
-  owner->AttachController(new TestController(String("Fade")));
+  EXPECT_EQ(owner->AttachController(new TestController(String("Fade"))), kOk);
   EXPECT_EQ(owner->FindByName(String("Music")), owner.Get());
   EXPECT_EQ(owner->FindByName(String("music")), nullptr);
   EXPECT_EQ(owner->FindByName(String("Musi")), nullptr);
@@ -103,7 +103,7 @@ TEST_F(ObjectTest, CollectByTypeTellsSiblingsApart) {
   Ref<test::TestLeafA> a(new test::TestLeafA(String("a")));
   Ref<test::TestLeafB> b(new test::TestLeafB(String("b")));
   TestController* controller = new TestController(String("c"));
-  a->AttachController(controller);
+  EXPECT_EQ(a->AttachController(controller), kOk);
 
   Array<Object*> found(1, 1);
   a->CollectByType(test::TestLeafA::TYPE, found);

@@ -21,6 +21,7 @@
 #include "scene/scene_node.h"
 #include "scene/transform.h"
 #include "support/engine_fixture.h"
+#include "offscreen_renderer.h"
 
 namespace klx {
 namespace {
@@ -36,14 +37,8 @@ class MaterialEffects : public test::EngineTest, public ::testing::WithParamInte
  protected:
   void SetUp() override {
     test::EngineTest::SetUp();
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    if (LoadRenderer(String("OpenGL")) != kOk) GTEST_SKIP() << "no GL renderer here";
-    renderer_ = static_cast<DeviceRenderer*>(GetRenderer());
-    int32_t windowed = -1;
-    for (int32_t i = 0; i < renderer_->GetConfigurationCount() && windowed < 0; ++i) {
-      if (!renderer_->GetConfiguration(i).fullScreen && renderer_->GetConfiguration(i).samples == 1) windowed = i;
-    }
-    ASSERT_EQ(renderer_->OpenWindow(windowed, String("effects"), 0, 0, 0, 64, 64), kOk);
+    renderer_ = OpenOffscreenRenderer(64, 64, "effects");
+    if (renderer_ == nullptr) GTEST_SKIP() << "no GL renderer here";
     if (!GetParam()) {
       // The fixed-function path: no usable shaders.
       RendererCaps caps = renderer_->GetCaps();

@@ -16,6 +16,7 @@
 #include "render/texture.h"
 #include "scene/data_buffer.h"
 #include "support/engine_fixture.h"
+#include "offscreen_renderer.h"
 
 namespace klx {
 namespace {
@@ -38,20 +39,8 @@ class RendererTest : public test::EngineTest {
  protected:
   void SetUp() override {
     test::EngineTest::SetUp();
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    if (LoadRenderer(String("OpenGL")) != kOk) GTEST_SKIP() << "no GL renderer here";
-    renderer_ = static_cast<DeviceRenderer*>(GetRenderer());
-    // The offscreen driver reports no full-screen mode: open a windowed
-    // configuration.
-    int32_t windowed = -1;
-    for (int32_t i = 0; i < renderer_->GetConfigurationCount(); ++i) {
-      if (!renderer_->GetConfiguration(i).fullScreen && renderer_->GetConfiguration(i).samples == 1) {
-        windowed = i;
-        break;
-      }
-    }
-    ASSERT_GE(windowed, 0);
-    ASSERT_EQ(renderer_->OpenWindow(windowed, String("renderer test"), 0, 0, 0, 32, 32), kOk);
+    renderer_ = OpenOffscreenRenderer(32, 32, "renderer test");
+    if (renderer_ == nullptr) GTEST_SKIP() << "no GL renderer here";
   }
   void TearDown() override {
     pass_ = nullptr;

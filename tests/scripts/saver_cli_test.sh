@@ -35,6 +35,12 @@ has() {
   text=$(log_text)
   grep -qxF -- "$1" <<<"$text" || fail "the log lacks the line \"$1\""
 }
+# ends_with TEXT: TEXT is the log's last line.
+ends_with() {
+  local text
+  text=$(log_text)
+  [ "$(tail -n 1 <<<"$text")" = "$1" ] || fail "the log's last line is \"$(tail -n 1 <<<"$text")\", not \"$1\""
+}
 lacks() {
   local text
   text=$(log_text)
@@ -50,7 +56,7 @@ has "INFO. ExitOnMouseMove: false"
 has "INFO. Сейвер создан."
 has "INFO. Работа скринсейвера завершена корректно."
 has "INFO. Скринсейвер завершил работу."
-has "INFO. Конец лога."
+ends_with "INFO. Конец лога."
 [ -f "$store" ] || fail "no settings store at $store"
 grep -qx "Volume=50" "$store" || fail "the store lacks Volume=50"
 

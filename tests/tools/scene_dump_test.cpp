@@ -36,9 +36,9 @@ TEST_F(SceneDumpTest, PrintsTheTreeWithFieldsAndMarksSharedObjects) {
   Ref<TestHolder> shared(new TestHolder(String("shared")));
   auto* controller = new TestController(String("fade"));
   controller->SetActive(false);
-  root->AttachController(controller);
+  EXPECT_EQ(root->AttachController(controller), kOk);
   root->link = shared;
-  shared->AttachController(controller);
+  EXPECT_EQ(shared->AttachController(controller), kOk);
   shared->value = 7;
 
   const std::string expected =

@@ -21,6 +21,7 @@
 #include "core/lifecycle.h"
 #include "core/log.h"
 #include "vfs/virtual_file.h"
+#include "sound/sound_manager.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ class EngineSession {
     klx::RegisterMessageOutput(output_.Get());
     // Built-in modules register their factories at start; the codecs enter
     // the table, where the lookup by extension finds them, when made.
+    klx::SoundManager::SetOpenDeviceAtStartup(false);  // a tool plays nothing
     started_ = klx::EngineStart() == klx::kOk && klx::LoadBuiltinImageCodecs() == klx::kOk;
   }
   ~EngineSession() {

@@ -14,6 +14,7 @@
 #include "core/lifecycle.h"
 #include "core/module_manager.h"
 #include "core/rtti.h"
+#include "sound/sound_manager.h"
 
 namespace {
 
@@ -35,20 +36,27 @@ void PrintClasses() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // With --sound the engine start opens the audio device, as the saver's does.
+  const bool withSound = argc > 1 && std::strcmp(argv[1], "--sound") == 0;
+  if (withSound) {
+    --argc;
+    ++argv;
+  }
+  klx::SoundManager::SetOpenDeviceAtStartup(withSound);
   klx::Ref<klx::MessageOutput> output;
   if (argc == 3 && std::strcmp(argv[1], "--log") == 0) {
     output = new klx::FileMessageOutput(klx::String(argv[2]), klx::String());
   } else if (argc == 1) {
     output = new klx::ConsoleMessageOutput(stderr);
   } else {
-    std::fprintf(stderr, "usage: klx-info [--log FILE]\n");
+    std::fprintf(stderr, "usage: klx-info [--sound] [--log FILE]\n");
     return 2;
   }
   klx::RegisterMessageOutput(output.Get());
 
   std::printf("engine %d.%d.%d\n", klx::kEngineVersionMajor, klx::kEngineVersionMinor,
               klx::kEngineVersionBuild);
-  if (klx::EngineStart() != 0) {
+  if (klx::EngineStart() != klx::kOk) {
     std::fprintf(stderr, "engine start failed\n");
     klx::EngineStop();
     return 1;

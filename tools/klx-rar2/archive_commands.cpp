@@ -13,6 +13,7 @@
 #include "vfs/memory_file.h"
 #include "vfs/virtual_directory.h"
 #include "vfs/virtual_file.h"
+#include "sound/sound_manager.h"
 
 namespace klx::rar2tool {
 
@@ -24,6 +25,7 @@ class EngineSession {
  public:
   EngineSession() : output_(new ConsoleMessageOutput(stderr, kLogWarning)) {
     RegisterMessageOutput(output_.Get());
+    SoundManager::SetOpenDeviceAtStartup(false);  // a tool plays nothing
     started_ = EngineStart() == kOk;
   }
   ~EngineSession() {

@@ -29,6 +29,8 @@
 #include "scene/node.h"
 #include "vfs/file_manager.h"
 #include "vfs/virtual_file.h"
+#include "sound/sound_manager.h"
+#include "offscreen_renderer.h"
 
 namespace {
 
@@ -97,12 +99,8 @@ bool WritePpm(const std::string& path, const std::vector<uint8_t>& rgba, int wid
 }
 
 int Render(const Options& options) {
-  const char* const codecs[] = {"BMPImageCodec", "JPGImageCodec", "TGAImageCodec",
-                                "CUBEImageCodec", "STRSceneCodec", "RAR2FileCodec"};
-  for (const char* codec : codecs) {
-    ModuleManager::LoadModule(String(codec), nullptr);
-    CodecManager::LoadCodec(String(codec), nullptr);
-  }
+  CodecManager::LoadCodecModules(
+      {"BMPImageCodec", "JPGImageCodec", "TGAImageCodec", "CUBEImageCodec", "STRSceneCodec", "RAR2FileCodec"});
   for (const std::string& mount : options.mounts) {
     if (!Mount(mount)) {
       std::fprintf(stderr, "klx-render: cannot mount %s\n", mount.c_str());
@@ -129,13 +127,8 @@ int Render(const Options& options) {
     std::fprintf(stderr, "klx-render: the scene's root is not a node\n");
     return 1;
   }
-  if (LoadRenderer(String("OpenGL")) != kOk) return 1;
-  Renderer* renderer = GetRenderer();
-  int32_t windowed = -1;
-  for (int32_t i = 0; i < renderer->GetConfigurationCount() && windowed < 0; ++i) {
-    if (!renderer->GetConfiguration(i).fullScreen && renderer->GetConfiguration(i).samples == 1) windowed = i;
-  }
-  if (renderer->OpenWindow(windowed, String("klx-render"), 0, 0, 0, options.width, options.height) != kOk) return 1;
+  DeviceRenderer* renderer = OpenOffscreenRenderer(options.width, options.height, "klx-render");
+  if (renderer == nullptr) return 1;
   // The camera: by name, else the first one in the scene.
   Camera* camera = nullptr;
   if (!options.camera.empty()) {
@@ -158,7 +151,7 @@ int Render(const Options& options) {
     renderer->EndFrame();
   }
   std::vector<uint8_t> rgba;
-  auto* device = static_cast<DeviceRenderer*>(renderer)->GetDevice();
+  auto* device = renderer->GetDevice();
   if (device == nullptr || !device->ReadPixels(0, 0, static_cast<uint32_t>(options.width),
                                                static_cast<uint32_t>(options.height), &rgba)) {
     return 1;
@@ -180,13 +173,11 @@ int main(int argc, char** argv) {
                  "[--dt SECONDS] --out FILE.ppm\n");
     return 2;
   }
-  if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  }
   // Errors of the engine go to standard error.
   Ref<ConsoleMessageOutput> console(new ConsoleMessageOutput(stderr, kLogError));
   RegisterMessageOutput(console.Get());
   int status = 1;
+  SoundManager::SetOpenDeviceAtStartup(false);  // a tool plays nothing
   if (EngineStart() == kOk) {
     status = Render(options);
     ReleaseRenderer();

@@ -23,6 +23,7 @@
 #include "scene_dump.h"
 #include "vfs/virtual_directory.h"
 #include "vfs/virtual_file.h"
+#include "sound/sound_manager.h"
 
 namespace {
 
@@ -31,9 +32,6 @@ int Usage() {
   return 2;
 }
 
-// The scene codecs and every codec a scene's classes may use.
-const char* const kCodecs[] = {"STRSceneCodec", "BMPImageCodec", "JPGImageCodec",
-                               "TGAImageCodec", "CUBEImageCodec", "RAR2FileCodec"};
 
 bool IsSceneFile(const std::string& path) {
   return path.size() > 4 && (path.compare(path.size() - 4, 4, ".STR") == 0 || path.compare(path.size() - 4, 4, ".str") == 0);
@@ -51,11 +49,11 @@ int Dump(const std::string& path, const std::vector<std::string>& mounts, bool v
       new klx::ConsoleMessageOutput(stderr, verbose ? klx::kLogInfo : klx::kLogWarning));
   klx::RegisterMessageOutput(output.Get());
   int status = 1;
-  if (klx::EngineStart() == 0) {
-    for (const char* codec : kCodecs) {
-      klx::ModuleManager::LoadModule(klx::String(codec), nullptr);
-      klx::CodecManager::LoadCodec(klx::String(codec), nullptr);
-    }
+  klx::SoundManager::SetOpenDeviceAtStartup(false);  // a tool plays nothing
+  if (klx::EngineStart() == klx::kOk) {
+    // The scene codec and every codec a scene's classes may use.
+    klx::CodecManager::LoadCodecModules(
+        {"STRSceneCodec", "BMPImageCodec", "JPGImageCodec", "TGAImageCodec", "CUBEImageCodec", "RAR2FileCodec"});
     bool mounted = true;
     for (const std::string& archive : mounts) mounted = mounted && Mount(archive);
     if (mounted && !IsSceneFile(path)) {

@@ -19,6 +19,7 @@
 #include "scene/scene_node.h"
 #include "valley.h"
 #include "vfs/virtual_file.h"
+#include "sound/sound_manager.h"
 
 namespace {
 
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
   // The sound nodes open their streams while the scene is built; nothing
   // is to be heard.
   setenv("ALSOFT_DRIVERS", "null", 1);
+  klx::SoundManager::SetOpenDeviceAtStartup(false);  // a tool plays nothing
   if (klx::EngineStart() != klx::kOk) {
     std::fprintf(stderr, "scenebuild: the engine did not start\n");
     return 1;
