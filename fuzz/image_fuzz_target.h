@@ -16,8 +16,7 @@
 namespace klx::fuzz {
 
 inline int InitializeImageFuzzer() {
-  EngineStart();
-  LoadBuiltinImageCodecs();
+  if (EngineStart() != kOk || LoadBuiltinImageCodecs() != kOk) std::abort();  // nothing to fuzz without the codecs
   std::atexit([] { EngineStop(); });
   return 0;
 }

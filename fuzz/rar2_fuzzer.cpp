@@ -29,9 +29,10 @@ void ReadTree(klx::VirtualDirectory* directory) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  klx::EngineStart();
   klx::Codec* codec = nullptr;
-  klx::CodecManager::LoadCodec(klx::String("RAR2FileCodec"), &codec);
+  if (klx::EngineStart() != klx::kOk || klx::CodecManager::LoadCodec(klx::String("RAR2FileCodec"), &codec) != klx::kOk) {
+    std::abort();  // nothing to fuzz without the archive codec
+  }
   g_codec = static_cast<klx::FileCodec*>(codec);
   std::atexit([] { klx::EngineStop(); });
   return 0;

@@ -38,8 +38,9 @@ void AddSoundFile() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  klx::EngineStart();
-  klx::CodecManager::LoadCodec(klx::String("STRSceneCodec"), nullptr);
+  if (klx::EngineStart() != klx::kOk || klx::CodecManager::LoadCodec(klx::String("STRSceneCodec"), nullptr) != klx::kOk) {
+    std::abort();  // nothing to fuzz without the scene codec
+  }
   AddSoundFile();
   // Stop the engine before the leak check runs at exit.
   std::atexit([] { klx::EngineStop(); });

@@ -1,18 +1,11 @@
 #include "render/device_renderer.h"
 
-#include "render/display_configurations.h"
-
-#include <SDL.h>
-
 #include <algorithm>
 #include <cstring>
 
-#include "core/builtin_module.h"
 #include "core/log.h"
-#include "core/module.h"
 #include "platform/displays.h"
-#include "platform/message_box.h"
-#include "platform/system_window.h"
+#include "render/display_configurations.h"
 #include "render/pass.h"
 #include "render/render_state_block.h"
 #include "render/shader.h"
