@@ -12,6 +12,7 @@
 #include "device/device.h"
 #include "render/device_renderer.h"
 #include "render/pass.h"
+#include "render/post_update_controller.h"
 #include "render/render_state_block.h"
 #include "render/texture.h"
 #include "scene/data_buffer.h"
@@ -201,6 +202,73 @@ TEST_F(RendererTest, ALostDeviceDropsEveryCopyAndTheNextFrameRebuilds) {
   renderer_->Clear(kClearTarget, Color{0, 0, 0, 1}, 1.0f, 0);
   DrawQuad(pass_.Get(), texture.Get());
   EXPECT_EQ(Pixel(16, 16), (Rgba{255, 0, 0, 255}));
+}
+
+TEST_F(RendererTest, AResourceThatGoesDropsItsCopyFromTheRendererThatMadeIt) {
+  MakeQuad();
+  Ref<Image> image(new Image(String("img"), kImageRGB8, 1, 1));
+  ASSERT_NE(image->GetPixels(), nullptr);
+  Ref<Texture> texture(new Texture(String("t")));
+  texture->SetImage(image.Get());
+  DrawQuad(pass_.Get(), texture.Get());
+  EXPECT_EQ(positions_->Handle().owner.Get(), static_cast<DeviceCopyOwner*>(renderer_));
+  EXPECT_EQ(texture->Handle().owner.Get(), static_cast<DeviceCopyOwner*>(renderer_));
+  const size_t copies = renderer_->GetDeviceObjectCount();
+  positions_ = nullptr;
+  EXPECT_EQ(renderer_->GetDeviceObjectCount(), copies - 1);
+  texture = nullptr;
+  EXPECT_EQ(renderer_->GetDeviceObjectCount(), copies - 2);
+  // The pass and its state block go together.
+  pass_ = nullptr;
+  EXPECT_EQ(renderer_->GetDeviceObjectCount(), copies - 4);
+}
+
+// Counts its runs and says when it is destroyed.
+class CountingListener : public PostUpdateController {
+ public:
+  CountingListener(int* runs, bool* destroyed) : PostUpdateController(String("listener")), runs_(runs), destroyed_(destroyed) {}
+  ~CountingListener() override { *destroyed_ = true; }
+  void PostUpdate() override { ++*runs_; }
+
+ private:
+  int* runs_;
+  bool* destroyed_;
+};
+
+TEST_F(RendererTest, FrameListenersRunOnceAtTheNextFrameAndAreHeldUntilThen) {
+  int runs = 0;
+  bool destroyed = false;
+  {
+    Ref<CountingListener> listener(new CountingListener(&runs, &destroyed));
+    listener->Update(0.0);  // an active controller registers itself
+    listener->Update(0.0);  // once
+    EXPECT_EQ(renderer_->AddFrameListener(listener.Get()), 0);
+  }
+  EXPECT_FALSE(destroyed) << "the renderer holds a listener until it has run";
+  ASSERT_EQ(renderer_->BeginFrame(), kOk);
+  renderer_->EndFrame();
+  EXPECT_EQ(runs, 1);
+  EXPECT_TRUE(destroyed);
+
+  // An inactive controller does not register; a plain listener runs without
+  // being held.
+  Ref<CountingListener> inactive(new CountingListener(&runs, &destroyed));
+  inactive->SetActive(false);
+  inactive->Update(0.0);
+  struct PlainListener : FrameListener {
+    int runs = 0;
+    void PostUpdate() override { ++runs; }
+    RefCounted* GetListenerObject() override { return nullptr; }
+  } plain;
+  EXPECT_EQ(renderer_->AddFrameListener(&plain), 0);
+  EXPECT_EQ(renderer_->AddFrameListener(nullptr), -1);
+  ASSERT_EQ(renderer_->BeginFrame(), kOk);
+  renderer_->EndFrame();
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(plain.runs, 1);
+  ASSERT_EQ(renderer_->BeginFrame(), kOk);  // nobody registered again
+  renderer_->EndFrame();
+  EXPECT_EQ(plain.runs, 1);
 }
 
 // Records the order it was drawn in.

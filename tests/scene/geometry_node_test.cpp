@@ -182,6 +182,43 @@ TEST_F(Geometry, TheFirstRunnableTechniqueIsChosenOnceAndBuffersReRecordIt) {
   EXPECT_EQ(effect->Pass0()->applied, 0);
 }
 
+// A node that stores any object where its effect belongs, as a damaged or
+// hostile file would.
+class MislinkedTriangles : public Triangles {
+ public:
+  explicit MislinkedTriangles(Object* notAnEffect) : Triangles(String("mislinked")) { effectObject_ = notAnEffect; }
+};
+
+TEST_F(Geometry, OnlyAGeometryEffectIsTakenAsTheEffect) {
+  Ref<Triangles> mesh = TwoTriangles();
+  Ref<TestEffect> effect(new TestEffect());
+  ASSERT_EQ(mesh->SetEffect(effect.Get()), kOk);
+  Ref<Object> notAnEffect(new FloatBuffer(String("plain")));  // any class the factory makes
+  EXPECT_EQ(mesh->SetEffect(notAnEffect.Get()), kInvalidArg);
+  EXPECT_EQ(mesh->GetEffect(), nullptr);
+  EXPECT_EQ(mesh->SetEffect(nullptr), kOk);
+
+  // Loading refuses it with the class it expected.
+  Ref<MislinkedTriangles> stored(new MislinkedTriangles(notAnEffect.Get()));
+  MemoryStream stream(1024, 1024);
+  ASSERT_EQ(stream.WriteObject(stored.Get()), kOk);
+  stream.SetPosition(0);
+  Object* loaded = nullptr;
+  EXPECT_NE(stream.ReadObject(loaded), kOk);
+  auto logged = [this](const char* prefix, const char* suffix) {
+    const std::string head = test::Text(prefix), tail = test::Text(suffix);
+    for (const test::LoggedLine& line : log_->lines) {
+      if (line.level == kLogError && line.text.rfind(head, 0) == 0 && line.text.size() >= tail.size() &&
+          line.text.compare(line.text.size() - tail.size(), tail.size(), tail) == 0) {
+        return true;
+      }
+    }
+    return false;
+  };
+  EXPECT_TRUE(logged("Объект не является объектом класса [KLX.GeometryNodeEffect]. RTTI[KLX.FloatBuffer] ID[", "Имя[plain]"));
+  EXPECT_TRUE(logged("Невозможно загрузить эффект. ID[", "Имя[mislinked]"));
+}
+
 TEST_F(Geometry, AnEffectWhoseSkinControllerLinksToItselfIsRefused) {
   // Found by fuzzing: a colour effect whose skin-controller link names the
   // effect itself. Only a controller is taken there, so no loop of counted
