@@ -1,9 +1,8 @@
 #include "sound/sound_node2.h"
 
-#include <cstdlib>
-
 #include "core/log.h"
 #include "core/memory_stream.h"
+#include "core/random15.h"
 #include "core/result.h"
 #include "sound/sound_manager.h"
 #include "vfs/file_manager.h"
@@ -11,10 +10,6 @@
 
 namespace klx {
 namespace {
-
-// The random integers the timing draws from, 0 to 32767 (seeded at engine
-// start).
-int32_t RandomInt15() { return std::rand() & 0x7FFF; }
 
 // Triggers one update may catch up on.
 constexpr int kMaxTriggersPerUpdate = 16;
@@ -88,9 +83,9 @@ void SoundNode2::Update(double elapsed) {
       break;
     }
     elapsed_ -= next_;
-    const float r = static_cast<float>(RandomInt15()) / 32767.0f;
+    const float r = static_cast<float>(Random15()) / static_cast<float>(kRandom15Max);
     next_ = interval_ + (2.0f * r - 1.0f) * spread_;
-    if (RandomInt15() & 1) {
+    if (Random15() & 1) {
       audio->ChannelPlay(b, 1);
       audio->ChannelStop(a);
       current_ = b;
