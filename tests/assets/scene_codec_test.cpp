@@ -2,11 +2,14 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "animation/animation_controller.h"
 #include "assets/scene_codec.h"
 #include "core/codec_manager.h"
+#include "scene/scene_node.h"
 #include "support/engine_fixture.h"
 #include "support/test_classes.h"
 #include "vfs/memory_file.h"
@@ -102,6 +105,62 @@ TEST_F(SceneCodecTest, AcceptsTheEngineVersionAndNewer) {
       EXPECT_EQ(root.Get(), before);  // left unchanged
     }
   }
+}
+
+// A node driven along a two-keyframe path, as a scene file holds it.
+Ref<SceneNode> AnimatedScene() {
+  Ref<SceneNode> root(new SceneNode(String("root")));
+  Ref<SceneNode> car(new SceneNode(String("car")));
+  Ref<NodeAnimation> path(new NodeAnimation(String("road")));
+  for (double time : {0.0, 0.5}) {
+    auto keyframe = std::make_unique<NodeKeyframe>();
+    keyframe->time = time;
+    keyframe->translation = Vector3{time > 0.0 ? 10.0f : 0.0f, 0.0f, 0.0f};
+    path->AddKeyframe(std::move(keyframe));
+  }
+  auto* drive = new NodeAnimationController(String("drive"));
+  drive->AddAnimation(path.Get());
+  AnimationFrame frame;
+  frame.animation = path;
+  frame.end = 1.0;
+  drive->AddFrame(frame);
+  drive->SetTrackPeriod(8.0);
+  EXPECT_EQ(car->AttachController(drive), kOk);
+  EXPECT_EQ(root->AttachChild(car.Get()), kOk);
+  return root;
+}
+
+TEST_F(SceneCodecTest, AnAnimatedNodeMovesAfterItsRoundTrip) {
+  Ref<Object> loaded;
+  ASSERT_EQ(LoadScene(FileWith("animated.STR", Saved(AnimatedScene().Get())), &loaded), kOk);
+  auto* root = DynamicCast<SceneNode>(loaded.Get());
+  ASSERT_NE(root, nullptr);
+  auto* car = DynamicCast<Node>(root->FindByName(String("car")));
+  ASSERT_NE(car, nullptr);
+  EXPECT_NE(root->FindByName(String("road")), nullptr) << "found through the controller's animations";
+  root->UpdateGeometricState(2.0, false);
+  EXPECT_NEAR(car->GetWorldTransform().translation.x, 5.0f, 1e-5f);
+}
+
+TEST_F(SceneCodecTest, AnAnimationThatRunsItsOwnControllerIsRefused) {
+  // Found by fuzzing: an animation whose controller list links back to the
+  // controller holding it, a loop of counted references (the leak checker
+  // of the sanitizer build watches).
+  Ref<SceneNode> root = AnimatedScene();
+  auto* drive = static_cast<NodeAnimationController*>(root->FindByName(String("drive")));
+  ASSERT_NE(drive, nullptr);
+  Animation* road = drive->GetAnimation(0);
+  ASSERT_EQ(road->AttachController(drive), kOk);
+  const std::vector<uint8_t> bytes = Saved(root.Get());
+  EXPECT_EQ(road->DetachAllControllers(), kOk);  // the same loop, in memory
+  Ref<Object> loaded;
+  EXPECT_NE(LoadScene(FileWith("loop.STR", bytes), &loaded), kOk);
+  EXPECT_FALSE(loaded);
+  bool refused = false;
+  for (const test::LoggedLine& line : log_->lines) {
+    refused = refused || line.text.rfind(test::Text("Невозможно загрузить анимацию. Имя[drive] ID["), 0) == 0;
+  }
+  EXPECT_TRUE(refused);
 }
 
 TEST_F(SceneCodecTest, RecognisesOnlyItsExtensions) {

@@ -105,7 +105,7 @@ constexpr ClassRow kClasses[] = {
 // registration lost at link time (an object file the linker dropped) fails
 // the test by name. Each class that lands joins the list.
 constexpr const char* kLandedClasses[] = {
-    "KLX.Animation", "KLX.NodeAnimation", "KLX.BoolAnimation",
+    "KLX.Animation", "KLX.NodeAnimation", "KLX.BoolAnimation", "KLX.AnimationController", "KLX.NodeAnimationController",
     "KLX.BaseTexture", "KLX.BoundingVolume", "KLX.Buffer", "KLX.Camera", "KLX.ColorBuffer",
     "KLX.ColorEffect", "KLX.Controller", "KLX.CubeTexture", "KLX.Effect", "KLX.FPCamera", "KLX.FloatBuffer",
     "KLX.Font", "KLX.GeometryNode", "KLX.GeometryNodeEffect", "KLX.GeometryNodeEffectPass", "KLX.Image",
