@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "animation/sound_node_animation.h"
 #include "core/memory_stream.h"
 #include "sound/sound_node.h"
 #include "sound/sound_node2.h"
@@ -191,6 +192,45 @@ TEST_F(SoundNodes, SoundNode2WithOneSoundNeverPlays) {
     EXPECT_EQ(Audio().ChannelIsActive(node->GetChannelA()), BASS_ACTIVE_STOPPED);
   }
   EXPECT_EQ(node->GetCurrentChannel(), 0u);
+}
+
+// A 2 s track: the song is on for its first half and off for the second.
+TEST_F(SoundNodes, ASoundNodeAnimationSwitchesTheSoundAlongItsTrack) {
+  AddFile("song.ogg", ShortTone(3.0));
+  Ref<SoundNode> node = new SoundNode(String("Song"));
+  node->SetPlaying(false);
+  Ref<SoundNodeAnimation> switches = new SoundNodeAnimation(String("near"));
+  for (double time : {0.0, 0.5}) {
+    auto keyframe = std::make_unique<BoolKeyframe>();
+    keyframe->time = time;
+    keyframe->value = time == 0.0;
+    switches->AddKeyframe(std::move(keyframe));
+  }
+  auto* controller = new SoundNodeAnimationController(String("switch"));
+  controller->AddAnimation(switches.Get());
+  AnimationFrame frame;
+  frame.animation = switches;
+  frame.end = 1.0;
+  controller->AddFrame(frame);
+  controller->SetTrackPeriod(2.0);
+  ASSERT_EQ(node->AttachController(controller), kOk);
+
+  StartCapture();
+  ASSERT_EQ(node->LoadSound(FileManager::FindFile(String("song.ogg")), false), kOk);
+  node->Update(0.25);  // phase 0.125: on
+  EXPECT_TRUE(node->IsPlaying());
+  EXPECT_EQ(Audio().ChannelIsActive(node->GetChannel()), BASS_ACTIVE_PLAYING);
+  Sleep(0.2);
+  node->Update(1.0);  // phase 0.625: off
+  EXPECT_FALSE(node->IsPlaying());
+  EXPECT_EQ(Audio().ChannelIsActive(node->GetChannel()), BASS_ACTIVE_STOPPED);
+  Sleep(0.2);
+  const CapturedAudio out = FinishCapture();
+  // Sound while on, silence once switched off.
+  const int64_t half = out.Frames() / 2;
+  const double early = out.Rms(0, 0, half), late = out.Rms(0, half, out.Frames() - half);
+  EXPECT_GT(early, 0.005);
+  EXPECT_GT(early, 4.0 * late) << "early " << early << " late " << late;
 }
 
 // The camera stands at x = 10 facing +x; the node is 5 units along +z from
