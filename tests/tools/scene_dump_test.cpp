@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "support/engine_fixture.h"
 #include "support/test_classes.h"
 #include "scene_dump.h"
 #include "scene/scene_node.h"
+#include "animation/animation_controller.h"
 
 namespace klx {
 namespace {
@@ -67,6 +69,31 @@ TEST_F(SceneDumpTest, ShowsNodeAndSceneNodeFields) {
             std::string::npos)
       << text;
   EXPECT_NE(text.find("parent: KLX.SceneNode \"root\""), std::string::npos) << text;
+}
+
+TEST_F(SceneDumpTest, ShowsAnimationsAndTheirControllers) {
+  Ref<SceneNode> car(new SceneNode(String("car")));
+  Ref<NodeAnimation> road(new NodeAnimation(String("road")));
+  for (double time : {0.0, 0.75}) {
+    auto keyframe = std::make_unique<NodeKeyframe>();
+    keyframe->time = time;
+    road->AddKeyframe(std::move(keyframe));
+  }
+  auto* drive = new NodeAnimationController(String("drive"));
+  drive->AddAnimation(road.Get());
+  AnimationFrame frame;
+  frame.animation = road;
+  frame.start = 0.25;
+  frame.end = 0.5;
+  frame.mode = AnimationFrame::kPingPong;
+  drive->AddFrame(frame);
+  drive->SetTrackPeriod(40.0);
+  ASSERT_EQ(car->AttachController(drive), kOk);
+  const std::string text = DumpToString(car.Get());
+  EXPECT_NE(text.find("trackPeriod = 40 s"), std::string::npos) << text;
+  EXPECT_NE(text.find("animation: KLX.NodeAnimation \"road\""), std::string::npos) << text;
+  EXPECT_NE(text.find("keyframes = 2 node, times 0 to 0.75"), std::string::npos) << text;
+  EXPECT_NE(text.find("frame = [0.25, 0.5] ping-pong speed 1 offset 0 \"road\""), std::string::npos) << text;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "animation/animation_controller.h"
 #include "core/controller.h"
 #include "core/cp1251.h"
 #include "scene/bounding_volume.h"
@@ -61,12 +62,49 @@ void DumpSphereFields(Object* object, SceneDumper& dumper) {
   dumper.Field("radius", "%g", sphere->GetRadius());
 }
 
+const char* KeyframeKind(const Animation* animation) {
+  const Keyframe* first = animation->GetKeyframe(0);
+  if (dynamic_cast<const NodeKeyframe*>(first) != nullptr) return "node";
+  if (dynamic_cast<const BoolKeyframe*>(first) != nullptr) return "on/off";
+  return "time";
+}
+
+void DumpAnimationFields(Object* object, SceneDumper& dumper) {
+  auto* animation = static_cast<Animation*>(object);
+  const int32_t count = animation->GetKeyframeCount();
+  if (count == 0) {
+    dumper.Field("keyframes", "0");
+    return;
+  }
+  dumper.Field("keyframes", "%d %s, times %g to %g", count, KeyframeKind(animation), animation->GetKeyframe(0)->time,
+               animation->GetKeyframe(count - 1)->time);
+}
+
+const char* ModeName(int32_t mode) {
+  if (mode == AnimationFrame::kOnce) return "once";
+  if (mode == AnimationFrame::kLoop) return "loop";
+  return "ping-pong";
+}
+
+void DumpAnimationControllerFields(Object* object, SceneDumper& dumper) {
+  auto* controller = static_cast<AnimationController*>(object);
+  dumper.Field("trackPeriod", "%g s", controller->GetTrackPeriod());
+  for (int32_t i = 0; i < controller->GetAnimationCount(); ++i) dumper.Link("animation", controller->GetAnimation(i));
+  for (int32_t i = 0; i < controller->GetFrameCount(); ++i) {
+    const AnimationFrame* frame = controller->GetFrame(i);
+    dumper.Field("frame", "[%g, %g] %s speed %g offset %g \"%s\"", frame->start, frame->end, ModeName(frame->mode),
+                 frame->speed, frame->offset, frame->animation ? frame->animation->GetName().CStr() : "");
+  }
+}
+
 [[maybe_unused]] const bool kCoreDumpers = [] {
   SceneDumper::Register(Object::TYPE, &DumpObjectFields);
   SceneDumper::Register(Controller::TYPE, &DumpControllerFields);
   SceneDumper::Register(Node::TYPE, &DumpNodeFields);
   SceneDumper::Register(SceneNode::TYPE, &DumpSceneNodeFields);
   SceneDumper::Register(SphereBoundingVolume::TYPE, &DumpSphereFields);
+  SceneDumper::Register(Animation::TYPE, &DumpAnimationFields);
+  SceneDumper::Register(AnimationController::TYPE, &DumpAnimationControllerFields);
   return true;
 }();
 
