@@ -118,6 +118,17 @@ Object* AnimationController::FindByName(const String& name) {
   return nullptr;
 }
 
+bool AnimationController::Reaches(const Object* object) const {
+  if (Controller::Reaches(object)) return true;
+  for (const Ref<Animation>& animation : animations_) {
+    if (animation.Get() == object || animation->Reaches(object)) return true;
+  }
+  for (const AnimationFrame& frame : frames_) {
+    if (frame.animation && (frame.animation.Get() == object || frame.animation->Reaches(object))) return true;
+  }
+  return false;
+}
+
 void AnimationController::CollectByType(const RTTI& type, Array<Object*>& found) {
   Controller::CollectByType(type, found);
   for (const Ref<Animation>& animation : animations_) animation->CollectByType(type, found);
@@ -152,7 +163,7 @@ int AnimationController::Save(MemoryStream& stream) {
 }
 
 bool AnimationController::ClosesLoop(const Animation* animation) const {
-  return animation != nullptr && animation->ControlsThroughControllers(this);
+  return animation != nullptr && (animation == static_cast<const Object*>(this) || animation->Reaches(this));
 }
 
 int AnimationController::Load(MemoryStream& stream) {

@@ -150,7 +150,7 @@ int Object::AttachController(Controller* controller) {
   }
   // Controllers may carry controllers of their own; a loop among them would
   // make every search and update run forever (a damaged file can ask for it).
-  if (controller == this || controller->ControlsThroughControllers(this)) {
+  if (controller == this || controller->Reaches(this)) {
     LogWarning(KLX_TEXT("Установка контроллера [%s] ID[%d] создаёт цикл контроллеров. "
                         "Имя[%s] ID[%d]"),
                controller->GetName().CStr(), controller->GetID(), name_.CStr(), id_);
@@ -166,6 +166,13 @@ int Object::AttachController(Controller* controller) {
   controllers_ = link;
   controller->SetOwner(this);
   return kOk;
+}
+
+bool Object::Reaches(const Object* object) const {
+  for (ControllerLink* link = controllers_; link != nullptr; link = link->next) {
+    if (link->controller.Get() == object || link->controller->Reaches(object)) return true;
+  }
+  return false;
 }
 
 bool Object::ControlsThroughControllers(const Object* object) const {

@@ -58,6 +58,11 @@ class Object : public Named, public virtual RefCounted {
   // True when `object` is among this object's controllers, or theirs, at
   // any depth.
   bool ControlsThroughControllers(const Object* object) const;
+  // True when `object` is kept alive by this object's counted links, at any
+  // depth: its controllers, and whatever else a class holds (an animation
+  // controller's animations). Attaching a controller that reaches this
+  // object would close a loop of counted references.
+  virtual bool Reaches(const Object* object) const;
 
   // The ID the next object will take.
   static int32_t PeekNextID();

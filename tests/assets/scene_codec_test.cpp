@@ -146,13 +146,14 @@ TEST_F(SceneCodecTest, AnAnimationThatRunsItsOwnControllerIsRefused) {
   // Found by fuzzing: an animation whose controller list links back to the
   // controller holding it, a loop of counted references (the leak checker
   // of the sanitizer build watches).
-  Ref<SceneNode> root = AnimatedScene();
-  auto* drive = static_cast<NodeAnimationController*>(root->FindByName(String("drive")));
-  ASSERT_NE(drive, nullptr);
-  Animation* road = drive->GetAnimation(0);
-  ASSERT_EQ(road->AttachController(drive), kOk);
+  Ref<SceneNode> root(new SceneNode(String("root")));
+  auto* drive = new NodeAnimationController(String("drive"));
+  ASSERT_EQ(root->AttachController(drive), kOk);
+  Ref<NodeAnimation> road(new NodeAnimation(String("road")));
+  ASSERT_EQ(road->AttachController(drive), kOk);  // drive holds nothing yet
+  drive->AddAnimation(road.Get());                // the loop, made in memory
   const std::vector<uint8_t> bytes = Saved(root.Get());
-  EXPECT_EQ(road->DetachAllControllers(), kOk);  // the same loop, in memory
+  EXPECT_EQ(road->DetachAllControllers(), kOk);
   Ref<Object> loaded;
   EXPECT_NE(LoadScene(FileWith("loop.STR", bytes), &loaded), kOk);
   EXPECT_FALSE(loaded);
@@ -161,6 +162,27 @@ TEST_F(SceneCodecTest, AnAnimationThatRunsItsOwnControllerIsRefused) {
     refused = refused || line.text.rfind(test::Text("Невозможно загрузить анимацию. Имя[drive] ID["), 0) == 0;
   }
   EXPECT_TRUE(refused);
+}
+
+TEST_F(SceneCodecTest, AnAnimationsOwnControllerHoldingItIsRefused) {
+  // Found by fuzzing: the animation's own controller links back to the
+  // animation, which is still loading when the link is read; the loop
+  // closes when the animation attaches that controller.
+  Ref<SceneNode> root = AnimatedScene();
+  auto* drive = static_cast<NodeAnimationController*>(root->FindByName(String("drive")));
+  Animation* road = drive->GetAnimation(0);
+  auto* inner = new NodeAnimationController(String("inner"));
+  ASSERT_EQ(road->AttachController(inner), kOk);
+  inner->AddAnimation(road);  // the loop, made in memory
+  auto* again = new NodeAnimationController(String("again"));
+  again->AddAnimation(road);
+  Ref<Controller> keep(again);
+  EXPECT_EQ(road->AttachController(again), kInvalidArg) << "a controller holding the object is refused";
+  const std::vector<uint8_t> bytes = Saved(root.Get());
+  EXPECT_EQ(road->DetachAllControllers(), kOk);
+  Ref<Object> loaded;
+  EXPECT_NE(LoadScene(FileWith("inner.STR", bytes), &loaded), kOk);
+  EXPECT_FALSE(loaded);
 }
 
 TEST_F(SceneCodecTest, RecognisesOnlyItsExtensions) {
