@@ -212,7 +212,7 @@ TEST_F(SceneCodecTest, RoundTripKeepsClassesNamesValuesSharingAndCycles) {
   EXPECT_EQ(middle->AttachController(controllerA), kOk);  // one controller on two objects
 
   const std::vector<uint8_t> bytes = Saved(root.Get());
-  shared->link = nullptr;  // break the cycle so the originals are freed
+  shared->link = nullptr;  // break the cycle so the objects made above are freed
   ASSERT_GE(bytes.size(), 16u);
   EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 12), Header(0, 1, 2));
 

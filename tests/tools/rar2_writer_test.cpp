@@ -1,7 +1,7 @@
 // The RAR 2.0 writer end to end: archives of every kind are mounted through
 // the engine's codec, and also written to a temporary folder, tested with
 // `lsar -t` and unpacked with `unar`; every entry's bytes are compared with
-// the originals. Without those programs on PATH only the codec checks run.
+// the bytes that were packed. Without those programs on PATH only the codec checks run.
 
 #include <gtest/gtest.h>
 
