@@ -13,6 +13,7 @@
 #include "core/codec_manager.h"
 #include "core/lifecycle.h"
 #include "fuzz_classes.h"
+#include "scene/node.h"
 #include "vfs/file_manager.h"
 #include "vfs/memory_file.h"
 #include "vfs/virtual_directory.h"
@@ -60,6 +61,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     root->FindByName(klx::String("Music"));
     klx::Array<klx::Object*> found(1, 1);
     root->CollectByType(klx::Object::TYPE, found);
+    // A few frames of time: controllers play whatever tracks, keyframes
+    // and frames the input holds.
+    if (auto* node = klx::DynamicCast<klx::Node>(root.Get())) {
+      for (double elapsed : {0.0, 0.04, 0.7, 13.0}) node->UpdateGeometricState(elapsed, false);
+    }
   }
   root = nullptr;
   klx::fuzz::HolderPool().clear();

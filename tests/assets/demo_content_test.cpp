@@ -3,11 +3,14 @@
 // textures decode, and it draws as an evening valley.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "animation/animation_controller.h"
+#include "animation/sound_node_animation.h"
 #include "assets/codecs/image_codecs.h"
 #include "assets/image.h"
 #include "assets/scene_codec.h"
@@ -22,6 +25,7 @@
 #include "vfs/file_manager.h"
 #include "vfs/virtual_file.h"
 #include "offscreen_renderer.h"
+#include "world.h"
 
 namespace klx {
 namespace {
@@ -149,6 +153,155 @@ TEST_F(DemoContent, TheLakeViewDrawsSkyAndWater) {
     int black = 0;
     for (size_t i = 0; i < rgba.size(); i += 4) black += rgba[i] < 4 && rgba[i + 1] < 4 && rgba[i + 2] < 4;
     EXPECT_EQ(black, 0);
+    renderer->SetCamera(nullptr);
+  }
+  ReleaseRenderer();
+}
+
+// Steps a scene's time forward in frames of 40 ms.
+void RunFor(Node& scene, double seconds) {
+  for (int frame = 0; frame < static_cast<int>(std::lround(seconds / 0.04)); ++frame) {
+    scene.UpdateGeometricState(0.04, false);
+  }
+}
+
+float Horizontal(const Vector3& a, const Vector3& b) { return std::hypot(a.x - b.x, a.z - b.z); }
+
+// The car drives the whole road and back at a car's speed, upright, facing
+// where it goes, with its wheels on the road and its engine with it.
+TEST_F(DemoContent, TheCarDrivesItsLoopOnTheRoad) {
+  Ref<Object> root = LoadMain();
+  auto* scene = DynamicCast<SceneNode>(root.Get());
+  ASSERT_NE(scene, nullptr);
+  auto* car = DynamicCast<Node>(root->FindByName(String("CarGroup")));
+  auto* engine = DynamicCast<Node>(root->FindByName(String("Car")));
+  ASSERT_NE(car, nullptr);
+  ASSERT_NE(engine, nullptr);
+  ASSERT_EQ(car->GetControllerCount(), 1);
+  auto* drive = DynamicCast<NodeAnimationController>(car->GetController(0));
+  ASSERT_NE(drive, nullptr);
+  const double period = drive->GetTrackPeriod();
+  EXPECT_GT(period, 40.0);
+  EXPECT_LT(period, 120.0);
+
+  scene->UpdateGeometricState(0.0, false);
+  const Vector3 start = car->GetWorldTransform().translation;
+  RunFor(*scene, 5.0);
+  const float after5 = Horizontal(car->GetWorldTransform().translation, start);
+  EXPECT_GT(after5, 40.0f);
+  EXPECT_LT(after5, 5.0f * 16.0f);
+
+  float nearest = 1e9f, farthest = -1e9f, fastest = 0.0f;
+  Vector3 previous = car->GetWorldTransform().translation;
+  const int frames = static_cast<int>(period / 0.04);
+  for (int frame = 0; frame < frames; ++frame) {
+    scene->UpdateGeometricState(0.04, false);
+    const Transform& pose = car->GetWorldTransform();
+    const Vector3 at = pose.translation;
+    ASSERT_LT(scenebuild::RoadDistance(at.x, at.z), scenebuild::kRoadHalfWidth - 0.9f) << "frame " << frame;
+    const float road = scenebuild::GroundHeight(scenebuild::RoadCentreX(at.z), at.z) + 0.12f;
+    ASSERT_NEAR(at.y, road, 0.3f) << "frame " << frame;
+    EXPECT_GT(pose.rotation.Rotate(Vector3{0, 1, 0}).y, 0.9f) << "frame " << frame;
+    const Vector3 step = at - previous;
+    const float moved = std::sqrt(step.Dot(step));
+    if (moved > 0.05f) {
+      EXPECT_GT(pose.rotation.Rotate(Vector3{0, 0, 1}).Dot(step * (1.0f / moved)), 0.7f) << "frame " << frame;
+    }
+    fastest = std::max(fastest, moved / 0.04f);
+    nearest = std::min(nearest, at.z);
+    farthest = std::max(farthest, at.z);
+    const Vector3 heard = engine->GetWorldTransform().translation - at;
+    EXPECT_LT(heard.Dot(heard), 1e-6f);
+    previous = at;
+  }
+  EXPECT_LT(fastest, 16.0f);
+  EXPECT_GT(fastest, 12.0f);
+  EXPECT_LT(nearest, -190.0f);
+  EXPECT_GT(farthest, 190.0f);
+}
+
+// Three flocks on tracks of different periods circle the lake high above
+// the water; the first calls only on the near side of its circle.
+TEST_F(DemoContent, TheFlocksCircleTheLakeAndOneCallsOnTheNearSide) {
+  Ref<Object> root = LoadMain();
+  auto* scene = DynamicCast<SceneNode>(root.Get());
+  ASSERT_NE(scene, nullptr);
+  std::set<double> periods;
+  Node* flocks[3] = {};
+  for (int i = 0; i < 3; ++i) {
+    const std::string name = "Flock" + std::to_string(i + 1);
+    flocks[i] = DynamicCast<Node>(root->FindByName(String(name.c_str())));
+    ASSERT_NE(flocks[i], nullptr) << name;
+    ASSERT_EQ(flocks[i]->GetControllerCount(), 1);
+    periods.insert(DynamicCast<NodeAnimationController>(flocks[i]->GetController(0))->GetTrackPeriod());
+  }
+  EXPECT_EQ(periods.size(), 3u);
+  auto* calls = DynamicCast<SoundNode>(root->FindByName(String("BirdCalls")));
+  ASSERT_NE(calls, nullptr);
+  ASSERT_NE(DynamicCast<SoundNodeAnimationController>(calls->GetController(0)), nullptr);
+  const bool audible = calls->GetChannel() != 0;
+
+  const double first = *std::max_element(periods.begin(), periods.end());
+  double playingZ = 0.0, quietZ = 0.0;
+  int playing = 0, quiet = 0;
+  Vector3 start[3];
+  scene->UpdateGeometricState(0.0, false);
+  for (int i = 0; i < 3; ++i) start[i] = flocks[i]->GetWorldTransform().translation;
+  float travelled[3] = {};
+  for (int frame = 0; frame < static_cast<int>(first / 0.04); ++frame) {
+    scene->UpdateGeometricState(0.04, false);
+    for (int i = 0; i < 3; ++i) {
+      const Vector3 at = flocks[i]->GetWorldTransform().translation;
+      EXPECT_GT(at.y, 10.0f);
+      EXPECT_GT(scenebuild::LakeDepthFactor(at.x, at.z), -0.6f) << "flock " << i + 1 << " strays far from the lake";
+      travelled[i] = std::max(travelled[i], Horizontal(at, start[i]));
+    }
+    const float z = flocks[0]->GetWorldTransform().translation.z;
+    if (calls->IsPlaying()) {
+      playingZ += z;
+      ++playing;
+    } else {
+      quietZ += z;
+      ++quiet;
+    }
+  }
+  for (float distance : travelled) EXPECT_GT(distance, 50.0f);
+  if (!audible) GTEST_SKIP() << "no sound here: the calls' switching is not seen";
+  ASSERT_GT(playing, 0);
+  ASSERT_GT(quiet, 0);
+  EXPECT_LT(playingZ / playing + 40.0, quietZ / quiet);
+}
+
+// Drawn from the roadside view the car stands in at the start, it has
+// gone after five seconds.
+TEST_F(DemoContent, TheCarLeavesTheRoadsideView) {
+  DeviceRenderer* renderer = OpenOffscreenRenderer(160, 90, "demo");
+  if (renderer == nullptr) GTEST_SKIP() << "no GL renderer here";
+  {
+    Ref<Object> root = LoadMain();
+    auto* scene = DynamicCast<SceneNode>(root.Get());
+    ASSERT_NE(scene, nullptr);
+    auto* camera = DynamicCast<Camera>(root->FindByName(String("Camera05")));
+    ASSERT_NE(camera, nullptr);
+    renderer->SetCamera(camera);
+    auto redPixels = [&] {
+      renderer->Clear(kClearTarget | kClearDepth, Color{0, 0, 0, 1}, 1.0f, 0);
+      EXPECT_EQ(renderer->BeginFrame(), kOk);
+      scene->Draw(renderer);
+      renderer->FlushQueues();
+      renderer->EndFrame();
+      std::vector<uint8_t> rgba;
+      renderer->GetDevice()->ReadPixels(0, 0, 160, 90, &rgba);
+      int red = 0;
+      for (size_t i = 0; i + 3 < rgba.size(); i += 4) red += rgba[i] > 90 && rgba[i] > 2 * rgba[i + 1] && rgba[i] > 2 * rgba[i + 2];
+      return red;
+    };
+    scene->UpdateGeometricState(0.0, false);
+    const int before = redPixels();
+    RunFor(*scene, 5.0);
+    const int after = redPixels();
+    EXPECT_GT(before, 40);
+    EXPECT_LT(after, before / 10);
     renderer->SetCamera(nullptr);
   }
   ReleaseRenderer();

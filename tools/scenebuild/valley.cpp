@@ -9,9 +9,13 @@
 #include "sound/sound_node2.h"
 #include "media_folder.h"
 #include "mesh_builder.h"
+#include "motion.h"
 #include "random.h"
 #include "render/effects/material_effects.h"
 #include "render/texture.h"
+#include "animation/animation_controller.h"
+#include "animation/sound_node_animation.h"
+#include "core/result.h"
 #include "scene/camera.h"
 #include "scene/geometry_node.h"
 #include "scene/light.h"
@@ -59,27 +63,6 @@ Ref<TextureEffect> MakeEffect(const char* name, Texture* texture, const EffectOp
     effect->SetFogEnable(true);
   }
   return effect;
-}
-
-// A quaternion turning the local axes onto the rows (right, up, forward).
-Quaternion FromAxes(const Vector3& right, const Vector3& up, const Vector3& forward) {
-  const float r[3][3] = {{right.x, right.y, right.z}, {up.x, up.y, up.z}, {forward.x, forward.y, forward.z}};
-  const float trace = r[0][0] + r[1][1] + r[2][2];
-  Quaternion q;
-  if (trace > 0.0f) {
-    const float s = std::sqrt(trace + 1.0f) * 2.0f;
-    q = {(r[1][2] - r[2][1]) / s, (r[2][0] - r[0][2]) / s, (r[0][1] - r[1][0]) / s, 0.25f * s};
-  } else if (r[0][0] > r[1][1] && r[0][0] > r[2][2]) {
-    const float s = std::sqrt(1.0f + r[0][0] - r[1][1] - r[2][2]) * 2.0f;
-    q = {0.25f * s, (r[0][1] + r[1][0]) / s, (r[2][0] + r[0][2]) / s, (r[1][2] - r[2][1]) / s};
-  } else if (r[1][1] > r[2][2]) {
-    const float s = std::sqrt(1.0f + r[1][1] - r[0][0] - r[2][2]) * 2.0f;
-    q = {(r[0][1] + r[1][0]) / s, 0.25f * s, (r[1][2] + r[2][1]) / s, (r[2][0] - r[0][2]) / s};
-  } else {
-    const float s = std::sqrt(1.0f + r[2][2] - r[0][0] - r[1][1]) * 2.0f;
-    q = {(r[2][0] + r[0][2]) / s, (r[1][2] + r[2][1]) / s, 0.25f * s, (r[0][1] - r[1][0]) / s};
-  }
-  return q.Normalized();
 }
 
 void Place(Node& node, const Vector3& position) {
@@ -227,8 +210,8 @@ Planting Plant(Texture* conifer, Texture* broadleaf, Texture* grassTuft) {
   return planting;
 }
 
-// The car, facing along the road, built round its own origin.
-Ref<SceneNode> BuildCar(Palette& palette, TextureEffect* paletteEffect, float z) {
+// The car, built round its own origin facing +z, driving its loop.
+Ref<SceneNode> BuildCar(Palette& palette, TextureEffect* paletteEffect, float startZ) {
   MeshBuilder mesh;
   const Rgba paint{0.62f, 0.08f, 0.06f, 1}, glass{0.10f, 0.13f, 0.18f, 1}, tyre{0.05f, 0.05f, 0.05f, 1};
   AddBox(mesh, palette, {0, 0.62f, 0}, {0.9f, 0.34f, 2.15f}, 0, paint);
@@ -243,10 +226,11 @@ Ref<SceneNode> BuildCar(Palette& palette, TextureEffect* paletteEffect, float z)
   }
   Ref<SceneNode> car(new SceneNode(String("CarGroup")));
   car->AttachChild(mesh.Build("CarBody", paletteEffect).Get());
-  const float x = RoadCentreX(z) + 1.8f;
-  const Vector3 ahead = Normalize(Vector3{RoadCentreX(z + 0.5f) - RoadCentreX(z - 0.5f), 0, 1.0f});
-  Place(*car, Vector3{x, GroundHeight(RoadCentreX(z), z) + 0.06f, z});
-  SetRotation(car->LocalTransform(), Quaternion::FromAxisAngle(Vector3{0, 1, 0}, std::atan2(ahead.x, ahead.z)));
+  // Round the road in a loop, starting where the roadside views look.
+  const Loop drive = CarLoop(startZ);
+  Place(*car, drive.poses.front().position);
+  SetRotation(car->LocalTransform(), drive.poses.front().rotation);
+  if (car->AttachController(MakeLoopController("CarDrive", drive).Get()) != kOk) return Ref<SceneNode>();
   return car;
 }
 
@@ -274,23 +258,35 @@ Ref<SceneNode> BuildCampfire(Palette& palette, TextureEffect* paletteEffect, Tex
   return fire;
 }
 
-Ref<Triangles> BuildBirds(Palette& palette, TextureEffect* paletteEffect) {
+// A flock of large birds gliding together, built round the flock's centre
+// facing +z, circling on its own track.
+Ref<SceneNode> BuildFlock(Palette& palette, TextureEffect* effect, const char* name, uint32_t seed, int birds,
+                          const Circle& circle, double period) {
   MeshBuilder mesh;
-  content::Random random(5);
+  content::Random random(seed);
   const Vector2 uv = palette.Cell(Rgba{0.08f, 0.07f, 0.09f, 1});
-  for (int i = 0; i < 9; ++i) {
-    const Vector3 c{random.Range(-20.0f, 70.0f), random.Range(38.0f, 62.0f), random.Range(70.0f, 150.0f)};
-    const float span = random.Range(0.7f, 1.1f), turn = random.Range(-0.6f, 0.6f);
+  for (int i = 0; i < birds; ++i) {
+    // A loose V behind the leader.
+    const float side = (i % 2 == 0 ? 1.0f : -1.0f) * static_cast<float>((i + 1) / 2);
+    const Vector3 c{side * random.Range(2.5f, 3.5f), random.Range(-1.0f, 1.0f),
+                    -std::fabs(side) * random.Range(2.0f, 3.0f)};
+    const float span = random.Range(0.9f, 1.3f), turn = random.Range(-0.15f, 0.15f);
     const Vector3 wing = RotateY(Vector3{span, 0.25f * span, 0}, turn);
-    const Vector3 body = RotateY(Vector3{0, 0, 0.3f}, turn);
-    const int32_t a = mesh.Vertex(c - wing * 1.0f + Vector3{0, 2 * wing.y, 0}, uv);
+    const Vector3 body = RotateY(Vector3{0, 0, 0.35f}, turn);
+    const int32_t a = mesh.Vertex(c - wing + Vector3{0, 2 * wing.y, 0}, uv);
     const int32_t b = mesh.Vertex(c + body, uv), m = mesh.Vertex(c - body, uv);
-    const int32_t d = mesh.Vertex(c + Vector3{wing.x, wing.y, wing.z}, uv);
+    const int32_t d = mesh.Vertex(c + wing, uv);
     mesh.Triangle(a, b, m);
     mesh.Triangle(m, b, d);
   }
-  Ref<Triangles> birds = mesh.Build("Birds", paletteEffect);
-  return birds;
+  Ref<SceneNode> flock(new SceneNode(String(name)));
+  flock->AttachChild(mesh.Build((std::string(name) + "Birds").c_str(), effect).Get());
+  const Loop glide = FlockLoop(circle, period, 48);
+  Place(*flock, glide.poses.front().position);
+  SetRotation(flock->LocalTransform(), glide.poses.front().rotation);
+  const std::string track = std::string(name) + "Track";
+  if (flock->AttachController(MakeLoopController(track.c_str(), glide).Get()) != kOk) return Ref<SceneNode>();
+  return flock;
 }
 
 Ref<SoundNode> MakeSound(MediaFolder& media, const char* name, const char* file, bool is3D, bool loop, int volume,
@@ -353,15 +349,41 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   Ref<TextureEffect> paletteEffect = MakeEffect("PaletteEffect", paletteTexture.Get(), {});
   const float carZ = -20.0f;
   Ref<SceneNode> car = BuildCar(palette, paletteEffect.Get(), carZ);
+  if (!car) return Ref<SceneNode>();
   car->AttachChild(MakeSound(media, "Car", "engine.ogg", true, true, 100, 6.0f).Get());
   root->AttachChild(car.Get());
   const Vector3 fireAt = DryGround(12.0f, 32.0f, 1.2f);
   Ref<SceneNode> campfire = BuildCampfire(palette, paletteEffect.Get(), media.MakeTexture("flame.tga").Get(), fireAt);
   campfire->AttachChild(MakeSound(media, "Fire", "fire.ogg", true, true, 90, 3.0f).Get());
   root->AttachChild(campfire.Get());
-  Ref<Triangles> birds = BuildBirds(palette, paletteEffect.Get());
-  birds->SetEffect(Ref<TextureEffect>(MakeEffect("BirdEffect", paletteTexture.Get(), {false, true, false, false})).Get());
-  root->AttachChild(birds.Get());
+  // Three flocks over the lake on tracks of different periods. The first
+  // calls while it sweeps low along the near shore (the quarter of its
+  // track either side of phase 0) and is quiet on the far side.
+  Ref<TextureEffect> birdEffect = MakeEffect("BirdEffect", paletteTexture.Get(), {false, true, false, false});
+  struct FlockPlan {
+    const char* name;
+    uint32_t seed;
+    int birds;
+    Circle circle;
+    double period;
+  };
+  const FlockPlan flocks[] = {
+      {"Flock1", 5, 5, {20.0f, 100.0f, 48.0f, 14.0f, 42.0f, false}, 46.0},
+      {"Flock2", 6, 3, {45.0f, 125.0f, 34.0f, 30.0f, 55.0f, true}, 31.0},
+      {"Flock3", 8, 4, {-5.0f, 95.0f, 62.0f, 38.0f, 60.0f, false}, 67.0},
+  };
+  for (const FlockPlan& plan : flocks) {
+    Ref<SceneNode> flock =
+        BuildFlock(palette, birdEffect.Get(), plan.name, plan.seed, plan.birds, plan.circle, plan.period);
+    if (!flock) return Ref<SceneNode>();
+    if (plan.seed == flocks[0].seed) {
+      Ref<SoundNode> calls = MakeSound(media, "BirdCalls", "chirps.ogg", true, true, 90, 20.0f);
+      if (calls->AttachController(MakeSoundWindow("BirdCallsNearShore", plan.period, 0.75, 0.25).Get()) != kOk)
+        return Ref<SceneNode>();
+      flock->AttachChild(calls.Get());
+    }
+    root->AttachChild(flock.Get());
+  }
   if (!media.AddPicture("palette.tga", palette.Picture(), false)) return Ref<SceneNode>();
   paletteTexture->SetImage(Ref<Image>(new Image(media.Find("palette.tga"), String("palette.tga"))).Get());
 
@@ -398,9 +420,7 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
     const char* name;
     Vector3 position, target;
   };
-  const float behindZ = carZ - 26.0f;
   const View views[] = {
-      {"Camera01", OnGround(RoadCentreX(behindZ) + 1.5f, behindZ, 1.7f), carAt + Vector3{0, 1.0f, 0}},
       {"Camera02", fireAt + Vector3{-4.0f, 1.5f, -5.0f}, fireAt + Vector3{0, 0.7f, 0}},
       {"Camera05", carAt + Vector3{4.0f, 1.1f, 13.0f}, carAt + Vector3{0, 0.8f, 0}},
       {"Camera07", OnGround(-28.0f, 52.0f, 2.2f), Vector3{45.0f, 6.0f, 170.0f}},
@@ -413,6 +433,8 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
       {"Camera18", Vector3{110.0f, 2.5f, 75.0f}, Vector3{-40.0f, 6.0f, 140.0f}},
   };
   for (const View& view : views) root->AttachChild(LookingAt(view.name, view.position, view.target).Get());
+  // One view rides behind the car.
+  car->AttachChild(LookingAt("Camera01", Vector3{0.8f, 2.6f, -9.0f}, Vector3{0.0f, 1.0f, 4.0f}).Get());
 
   root->UpdateGeometricState(0.0, false);
   return root;
