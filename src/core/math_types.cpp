@@ -34,6 +34,28 @@ Quaternion Quaternion::Hamilton(const Quaternion& p, const Quaternion& q) {
           p.w * q.w - p.x * q.x - p.y * q.y - p.z * q.z};
 }
 
+Quaternion Quaternion::FromRows(const Vector3& right, const Vector3& up, const Vector3& forward) {
+  const float r[3][3] = {{right.x, right.y, right.z}, {up.x, up.y, up.z}, {forward.x, forward.y, forward.z}};
+  const float trace = r[0][0] + r[1][1] + r[2][2];
+  Quaternion q;
+  // From the largest of w, x, y, z, which keeps the division well away
+  // from zero.
+  if (trace > 0.0f) {
+    const float s = std::sqrt(trace + 1.0f) * 2.0f;
+    q = {(r[1][2] - r[2][1]) / s, (r[2][0] - r[0][2]) / s, (r[0][1] - r[1][0]) / s, 0.25f * s};
+  } else if (r[0][0] > r[1][1] && r[0][0] > r[2][2]) {
+    const float s = std::sqrt(1.0f + r[0][0] - r[1][1] - r[2][2]) * 2.0f;
+    q = {0.25f * s, (r[0][1] + r[1][0]) / s, (r[2][0] + r[0][2]) / s, (r[1][2] - r[2][1]) / s};
+  } else if (r[1][1] > r[2][2]) {
+    const float s = std::sqrt(1.0f + r[1][1] - r[0][0] - r[2][2]) * 2.0f;
+    q = {(r[0][1] + r[1][0]) / s, 0.25f * s, (r[1][2] + r[2][1]) / s, (r[2][0] - r[0][2]) / s};
+  } else {
+    const float s = std::sqrt(1.0f + r[2][2] - r[0][0] - r[1][1]) * 2.0f;
+    q = {(r[2][0] + r[0][2]) / s, (r[1][2] + r[2][1]) / s, 0.25f * s, (r[0][1] - r[1][0]) / s};
+  }
+  return q.Normalized();
+}
+
 Quaternion Quaternion::Normalized() const {
   const float length = std::sqrt(x * x + y * y + z * z + w * w);
   if (length <= 0) return Identity();

@@ -59,6 +59,9 @@ struct Quaternion {
   static Quaternion Identity() { return {0, 0, 0, 1}; }
   // Rotation by `angle` radians about a unit axis.
   static Quaternion FromAxisAngle(const Vector3& axis, float angle);
+  // The rotation whose matrix has these rows (the images of the local x, y
+  // and z axes); they must be orthonormal.
+  static Quaternion FromRows(const Vector3& right, const Vector3& up, const Vector3& forward);
   // The plain Hamilton product p * q.
   static Quaternion Hamilton(const Quaternion& p, const Quaternion& q);
   static Quaternion Multiply(const Quaternion& first, const Quaternion& then) {

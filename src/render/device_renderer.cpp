@@ -91,6 +91,7 @@ int DeviceRenderer::CreateDevice(int32_t configuration, const String&, uint64_t,
   LogCapabilities();
   viewportWidth_ = static_cast<int32_t>(device_->GetTargetWidth());
   viewportHeight_ = static_cast<int32_t>(device_->GetTargetHeight());
+  SetScreenAspect(viewportWidth_, viewportHeight_);
   device_->SetRenderState(d3d::kRsLighting, 0);
   device_->SetRenderState(d3d::kRsSpecularEnable, 0);
   cache_.SetDevice(device_.get(), wideIndices_);

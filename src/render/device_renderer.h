@@ -83,6 +83,9 @@ class DeviceRenderer : public Renderer {
 
   DeviceResourceCache& Resources() { return cache_; }
 
+ protected:
+  bool RendersToTexture() const override { return !targets_.IsEmpty(); }
+
  private:
   void LogCapabilities();
   void ApplyDrawAdjustments();

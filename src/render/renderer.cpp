@@ -15,6 +15,7 @@
 #include "scene/camera.h"
 #include "scene/data_buffer.h"
 #include "scene/light.h"
+#include "scene/screen_context.h"
 
 namespace klx {
 namespace {
@@ -27,6 +28,7 @@ Renderer::Renderer() {
 }
 
 Renderer::~Renderer() {
+  if (GetScreenContext() == this) SetScreenContext(nullptr);
   // A device implementation closes the window in its own destructor, while
   // its device operations still exist; this only removes a window left over.
   if (window_ != nullptr && DestroySystemWindow(window_) != kOk) {
@@ -117,7 +119,22 @@ void Renderer::ReleaseRenderStateBlock(RenderStateBlock* block) {
 
 void Renderer::SetCamera(Camera* camera) {
   activeCamera_ = camera;
-  if (camera != nullptr) camera->SetPlaneMask(0xFFFFFFFFu);
+  if (camera == nullptr) return;
+  camera->SetPlaneMask(0xFFFFFFFFu);
+  camera->SetAspect(screenAspect_);
+}
+
+void Renderer::SetViewport(const Vector2& origin, const Vector2& size) {
+  (void)origin;
+  viewportWidth_ = static_cast<int32_t>(size.x);
+  viewportHeight_ = static_cast<int32_t>(size.y);
+  if (!RendersToTexture()) SetScreenAspect(viewportWidth_, viewportHeight_);
+}
+
+void Renderer::SetScreenAspect(int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0) return;
+  screenAspect_ = static_cast<float>(width) / static_cast<float>(height);
+  if (activeCamera_) activeCamera_->SetAspect(screenAspect_);
 }
 
 Camera* Renderer::GetCamera() const { return activeCamera_.Get(); }
@@ -223,10 +240,12 @@ int LoadRenderer(const String& moduleName) {
   }
   g_renderer = renderer;
   g_rendererModule = module;
+  SetScreenContext(renderer);
   return kOk;
 }
 
 void ReleaseRenderer() {
+  SetScreenContext(nullptr);
   g_renderer = nullptr;
   g_rendererModule = nullptr;
 }

@@ -232,11 +232,13 @@ class Renderer : public DeviceCopyOwner, public DrawContext {
   }
   int32_t GetViewportWidth() const override { return viewportWidth_; }
   int32_t GetViewportHeight() const override { return viewportHeight_; }
-  virtual void SetViewport(const Vector2& origin, const Vector2& size) {
-    (void)origin;
-    viewportWidth_ = static_cast<int32_t>(size.x);
-    viewportHeight_ = static_cast<int32_t>(size.y);
-  }
+  // A viewport set on the screen (not in a render target) also sets the
+  // screen's aspect.
+  virtual void SetViewport(const Vector2& origin, const Vector2& size);
+  // Width over height of the screen's viewport; cameras put on screen take
+  // it. Render-to-texture passes keep it, since what they draw is looked
+  // up in screen space.
+  float GetScreenAspect() const { return screenAspect_; }
   virtual void SetGamma(int32_t gamma) = 0;
   virtual void ApplyRenderStateBlock(RenderStateBlock* block) { (void)block; }
 
@@ -255,6 +257,10 @@ class Renderer : public DeviceCopyOwner, public DrawContext {
   Matrix4 viewMatrix_ = Matrix4::Identity();
   Matrix4 projectionMatrix_ = Matrix4::Identity();
   Matrix4 textureMatrices_[8];
+  // True while drawing into a texture rather than the screen.
+  virtual bool RendersToTexture() const { return false; }
+  void SetScreenAspect(int32_t width, int32_t height);
+
   int32_t viewportWidth_ = 0;
   int32_t viewportHeight_ = 0;
 
@@ -272,6 +278,7 @@ class Renderer : public DeviceCopyOwner, public DrawContext {
   bool mirrorCulling_ = false;
   bool depthEqual_ = false;
   bool letterbox_ = false;
+  float screenAspect_ = 4.0f / 3.0f;
   Array<Ref<Light>> lightStack_{8, 8};
   struct ListenerEntry {
     FrameListener* listener = nullptr;

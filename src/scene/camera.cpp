@@ -12,10 +12,6 @@ KLX_IMPLEMENT_CLASS(FPCamera, Camera)
 
 namespace {
 
-// The horizontal lens factor: the projection keeps this fixed aspect
-// (24/31) rather than the window's.
-constexpr float kHorizontalFactor = 0.7741936f;
-
 Vector3 Row(const Matrix4& m, int row) { return {m.m[row][0], m.m[row][1], m.m[row][2]}; }
 
 // A corner of the clip box through the inverse view-projection, divided by w.
@@ -39,6 +35,12 @@ void Camera::Update(double elapsed) {
   UpdateMatrices();
 }
 
+void Camera::SetAspect(float aspect) {
+  if (!(aspect > 0.0f) || !std::isfinite(aspect) || aspect == aspect_) return;
+  aspect_ = aspect;
+  UpdateMatrices();
+}
+
 void Camera::UpdateMatrices() {
   BuildProjection();
   BuildView();
@@ -49,7 +51,7 @@ void Camera::UpdateMatrices() {
 void Camera::BuildProjection() {
   projection_ = Matrix4::Identity();
   const float c = 1.0f / std::tan(fieldOfView_ * 0.5f);
-  projection_.m[0][0] = c * kHorizontalFactor;
+  projection_.m[0][0] = c / aspect_;
   projection_.m[1][1] = c;
   projection_.m[2][2] = farPlane_ / (farPlane_ - nearPlane_);
   projection_.m[2][3] = 1.0f;

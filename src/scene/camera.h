@@ -48,6 +48,12 @@ class Camera : public Node {
   float GetNearPlane() const { return nearPlane_; }
   void SetNearPlane(float distance) { nearPlane_ = distance; }
   float GetFarPlane() const { return farPlane_; }
+  // Width over height of the picture the camera fills, handed over by the
+  // renderer (not stored). The lens keeps its vertical angle and widens or
+  // narrows horizontally with it. Values that are not positive and finite
+  // are ignored.
+  float GetAspect() const { return aspect_; }
+  void SetAspect(float aspect);
   void SetFarPlane(float distance) { farPlane_ = distance; }
   const Vector4& GetFrustumPlane(int32_t index) const { return frustumPlanes_[index]; }
   const Matrix4& GetProjection() const { return projection_; }
@@ -60,6 +66,7 @@ class Camera : public Node {
   float fieldOfView_ = 0.7853982f;
   float nearPlane_ = 0.1f;
   float farPlane_ = 10000.0f;
+  float aspect_ = 4.0f / 3.0f;
   Vector4 frustumPlanes_[kPlaneCount];
   Matrix4 projection_ = Matrix4::Identity();
   Matrix4 view_ = Matrix4::Identity();

@@ -222,7 +222,7 @@ TEST_P(MaterialEffects, PointsAndLinesAndASharedBufferUploadedOnce) {
   for (uint32_t y = 0; y < 64; ++y) lineRows += Pixel(32, y).g == 255 || Pixel(31, y).g == 255;
   EXPECT_GT(lineRows, 20);
   bool pointFound = false;
-  for (uint32_t x = 20; x < 31 && !pointFound; ++x) {
+  for (uint32_t x = 12; x < 31 && !pointFound; ++x) {
     for (uint32_t y = 29; y < 35 && !pointFound; ++y) pointFound = Pixel(x, y) == (Rgb{255, 255, 0});
   }
   EXPECT_TRUE(pointFound);

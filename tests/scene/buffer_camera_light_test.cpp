@@ -144,7 +144,8 @@ TEST_F(Cameras, TheLensAsWorkedOutByHand) {
   camera->UpdateMatrices();
   const Matrix4& p = camera->GetProjection();
   EXPECT_FLOAT_EQ(p.m[1][1], 1.0f);
-  EXPECT_FLOAT_EQ(p.m[0][0], 0.7741936f);
+  // Horizontally the lens follows the picture's shape: 4:3 until told.
+  EXPECT_FLOAT_EQ(p.m[0][0], 0.75f);
   EXPECT_FLOAT_EQ(p.m[2][2], 100.0f / 99.0f);
   EXPECT_FLOAT_EQ(p.m[3][2], -100.0f / 99.0f);
   EXPECT_FLOAT_EQ(p.m[2][3], 1.0f);
@@ -156,6 +157,18 @@ TEST_F(Cameras, TheLensAsWorkedOutByHand) {
   EXPECT_NEAR(ahead.y, 0.0f, 1e-6f);
   EXPECT_NEAR(Project(*camera, {0, 0, 1}).z, 0.0f, 1e-6f);
   EXPECT_NEAR(Project(*camera, {0, 0, 100}).z, 100.0f / 101.0f, 1e-5f);
+
+  // On a 16:9 picture a point 45 degrees up and one 45 degrees right of
+  // the axis land at the same distance from the centre in pixels.
+  camera->SetAspect(16.0f / 9.0f);
+  EXPECT_FLOAT_EQ(camera->GetProjection().m[0][0], 9.0f / 16.0f);
+  const Vector3 up = Project(*camera, {0, 5, 5}), right = Project(*camera, {5, 0, 5});
+  EXPECT_NEAR(right.x * 1280.0f / 2.0f, up.y * 720.0f / 2.0f, 1e-3f);
+  // Shapes that are no picture leave the lens alone.
+  for (float bad : {0.0f, -1.0f, std::nanf(""), INFINITY}) {
+    camera->SetAspect(bad);
+    EXPECT_FLOAT_EQ(camera->GetProjection().m[0][0], 9.0f / 16.0f);
+  }
 }
 
 TEST_F(Cameras, ViewFromAPlacedAndTurnedCamera) {

@@ -83,31 +83,11 @@ Loop TimeClosedPath(const std::vector<Vector3>& points, Speed speedAt) {
 
 }  // namespace
 
-Quaternion FromAxes(const Vector3& right, const Vector3& up, const Vector3& forward) {
-  const float r[3][3] = {{right.x, right.y, right.z}, {up.x, up.y, up.z}, {forward.x, forward.y, forward.z}};
-  const float trace = r[0][0] + r[1][1] + r[2][2];
-  Quaternion q;
-  if (trace > 0.0f) {
-    const float s = std::sqrt(trace + 1.0f) * 2.0f;
-    q = {(r[1][2] - r[2][1]) / s, (r[2][0] - r[0][2]) / s, (r[0][1] - r[1][0]) / s, 0.25f * s};
-  } else if (r[0][0] > r[1][1] && r[0][0] > r[2][2]) {
-    const float s = std::sqrt(1.0f + r[0][0] - r[1][1] - r[2][2]) * 2.0f;
-    q = {0.25f * s, (r[0][1] + r[1][0]) / s, (r[2][0] + r[0][2]) / s, (r[1][2] - r[2][1]) / s};
-  } else if (r[1][1] > r[2][2]) {
-    const float s = std::sqrt(1.0f + r[1][1] - r[0][0] - r[2][2]) * 2.0f;
-    q = {(r[0][1] + r[1][0]) / s, 0.25f * s, (r[1][2] + r[2][1]) / s, (r[2][0] - r[0][2]) / s};
-  } else {
-    const float s = std::sqrt(1.0f + r[2][2] - r[0][0] - r[1][1]) * 2.0f;
-    q = {(r[2][0] + r[0][2]) / s, (r[1][2] + r[2][1]) / s, 0.25f * s, (r[0][1] - r[1][0]) / s};
-  }
-  return q.Normalized();
-}
-
 Quaternion Heading(const Vector3& forward, const Vector3& lean) {
   const Vector3 ahead = Normalize(forward);
   const Vector3 up = Normalize(Vector3{0, 1, 0} + lean);
   const Vector3 right = Normalize(up.Cross(ahead));
-  return FromAxes(right, ahead.Cross(right), ahead);
+  return Quaternion::FromRows(right, ahead.Cross(right), ahead);
 }
 
 Loop CarLoop(float startZ) {

@@ -29,8 +29,6 @@ struct Loop {
   double period = 0.0;
 };
 
-// A quaternion turning the local axes onto the rows (right, up, forward).
-Quaternion FromAxes(const Vector3& right, const Vector3& up, const Vector3& forward);
 // The rotation that points local +z along `forward` with local +y as near
 // world up as it goes, then rolled about `forward` towards `lean`.
 Quaternion Heading(const Vector3& forward, const Vector3& lean = Vector3{0, 0, 0});

@@ -75,7 +75,7 @@ Ref<Camera> LookingAt(const char* name, const Vector3& position, const Vector3& 
   const Vector3 right = Normalize(Vector3{0, 1, 0}.Cross(forward));
   const Vector3 up = forward.Cross(right);
   SetTranslation(camera->LocalTransform(), position);
-  SetRotation(camera->LocalTransform(), FromAxes(right, up, forward));
+  SetRotation(camera->LocalTransform(), Quaternion::FromRows(right, up, forward));
   camera->SetFieldOfView(0.95f);
   camera->SetNearPlane(0.3f);
   camera->SetFarPlane(3000.0f);
@@ -410,7 +410,7 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   {
     const Vector3 forward = -toSun;
     const Vector3 right = Normalize(Vector3{0, 1, 0}.Cross(forward));
-    SetRotation(sun->LocalTransform(), FromAxes(right, forward.Cross(right), forward));
+    SetRotation(sun->LocalTransform(), Quaternion::FromRows(right, forward.Cross(right), forward));
   }
   root->AttachChild(sun.Get());
 
