@@ -118,15 +118,11 @@ Object* AnimationController::FindByName(const String& name) {
   return nullptr;
 }
 
-bool AnimationController::Reaches(const Object* object) const {
-  if (Controller::Reaches(object)) return true;
-  for (const Ref<Animation>& animation : animations_) {
-    if (animation.Get() == object || animation->Reaches(object)) return true;
-  }
-  for (const AnimationFrame& frame : frames_) {
-    if (frame.animation && (frame.animation.Get() == object || frame.animation->Reaches(object))) return true;
-  }
-  return false;
+void AnimationController::VisitLinks(const LinkVisitor& visit) const {
+  Controller::VisitLinks(visit);
+  for (const Ref<Animation>& animation : animations_) visit(animation.Get());
+  for (const AnimationFrame& frame : frames_) visit(frame.animation.Get());
+  for (const BlendStage& stage : stages_) visit(stage.animation.Get());
 }
 
 void AnimationController::CollectByType(const RTTI& type, Array<Object*>& found) {

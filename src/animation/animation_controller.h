@@ -26,7 +26,7 @@ class AnimationController : public Controller {
   int Save(MemoryStream& stream) override;
   int Load(MemoryStream& stream) override;
   Object* FindByName(const String& name) override;
-  bool Reaches(const Object* object) const override;
+  void VisitLinks(const LinkVisitor& visit) const override;
   void CollectByType(const RTTI& type, Array<Object*>& found) override;
 
   // Advances the phase, matches the frames, weighs and samples the stages.

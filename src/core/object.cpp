@@ -1,6 +1,7 @@
 #include "core/object.h"
 
 #include <new>
+#include <unordered_set>
 #include <vector>
 
 #include "core/controller.h"
@@ -168,11 +169,31 @@ int Object::AttachController(Controller* controller) {
   return kOk;
 }
 
+void Object::VisitLinks(const LinkVisitor& visit) const {
+  for (ControllerLink* link = controllers_; link != nullptr; link = link->next) visit(link->controller.Get());
+}
+
 bool Object::Reaches(const Object* object) const {
-  for (ControllerLink* link = controllers_; link != nullptr; link = link->next) {
-    if (link->controller.Get() == object || link->controller->Reaches(object)) return true;
+  // A walk over the graph of counted links that visits each object once: a
+  // file may share objects so that a plain recursive walk would take
+  // exponential time.
+  std::unordered_set<const Object*> seen{this};
+  std::vector<const Object*> pending{this};
+  bool found = false;
+  const LinkVisitor visit = [&](const Object* held) {
+    if (held == nullptr || found) return;
+    if (held == object) {
+      found = true;
+      return;
+    }
+    if (seen.insert(held).second) pending.push_back(held);
+  };
+  while (!pending.empty() && !found) {
+    const Object* next = pending.back();
+    pending.pop_back();
+    next->VisitLinks(visit);
   }
-  return false;
+  return found;
 }
 
 bool Object::ControlsThroughControllers(const Object* object) const {

@@ -5,6 +5,7 @@
 // SetName, GetRTTI, Save, Load, FindByName, CollectByType, UpdateControllers.
 
 #include <cstdint>
+#include <functional>
 
 #include "core/array.h"
 #include "core/class_factory.h"
@@ -15,6 +16,8 @@
 namespace klx {
 
 class Controller;
+class Object;
+using LinkVisitor = std::function<void(const Object*)>;
 class MemoryStream;
 
 class Object : public Named, public virtual RefCounted {
@@ -59,10 +62,14 @@ class Object : public Named, public virtual RefCounted {
   // any depth.
   bool ControlsThroughControllers(const Object* object) const;
   // True when `object` is kept alive by this object's counted links, at any
-  // depth: its controllers, and whatever else a class holds (an animation
-  // controller's animations). Attaching a controller that reaches this
-  // object would close a loop of counted references.
-  virtual bool Reaches(const Object* object) const;
+  // depth (each object visited once, however often it is shared). Holding
+  // an object that reaches the holder would close a loop of counted
+  // references, which nothing would ever free.
+  bool Reaches(const Object* object) const;
+  // Calls `visit` with each object this one holds by counted reference: its
+  // controllers here; classes add what else they hold (animations, children,
+  // targets).
+  virtual void VisitLinks(const LinkVisitor& visit) const;
 
   // The ID the next object will take.
   static int32_t PeekNextID();

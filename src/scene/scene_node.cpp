@@ -107,6 +107,7 @@ int SceneNode::AttachChild(Node* child) {
   int steps = 0;
   for (Node* ancestor = this; ancestor != nullptr && steps < kMaxWalkDepth; ancestor = ancestor->GetParent(), ++steps)
     if (ancestor == child) return kInvalidArg;
+  if (child != nullptr && child->Reaches(this)) return kInvalidArg;
   const int result = children_.Append(Ref<Node>(child));
   if (result == kOk && child != nullptr) child->SetParent(this);
   return result;
@@ -189,8 +190,10 @@ int SceneNode::Load(MemoryStream& stream) {
   for (int32_t i = 0; i < childCount; ++i) children_.Append(Ref<Node>());
   for (int32_t i = 0; i < childCount; ++i) {
     Node* child = nullptr;
-    // A node cannot be its own child, nor the child of its descendants.
-    if (stream.ReadObjectOf(child) != kOk || LoadingScope::IsLoading(child)) {
+    // A node cannot be its own child, nor the child of its descendants, nor
+    // hold through its links the node that holds it.
+    if (stream.ReadObjectOf(child) != kOk || LoadingScope::IsLoading(child) ||
+        (child != nullptr && child->Reaches(this))) {
       LogError(KLX_TEXT("Невозможно загрузить дочерний узел. ID[%d] Имя[%s]"), GetID(), GetName().CStr());
       return kFailed;
     }
@@ -198,6 +201,12 @@ int SceneNode::Load(MemoryStream& stream) {
     if (child != nullptr) child->SetParent(this);
   }
   return kOk;
+}
+
+void SceneNode::VisitLinks(const LinkVisitor& visit) const {
+  Node::VisitLinks(visit);
+  for (EffectCell* cell = effects_; cell != nullptr; cell = cell->next) visit(cell->object.Get());
+  for (const Ref<Node>& child : children_) visit(child.Get());
 }
 
 Object* SceneNode::FindByName(const String& name) {

@@ -23,6 +23,8 @@ class SceneNode : public Node {
   int Load(MemoryStream& stream) override;
   Object* FindByName(const String& name) override;
   void CollectByType(const RTTI& type, Array<Object*>& found) override;
+  // Controllers, effects and children.
+  void VisitLinks(const LinkVisitor& visit) const override;
   void Update(double elapsed) override;
   void DrawSelf(DrawContext* context) override;
   // The union of the children's world bounds.
@@ -39,6 +41,9 @@ class SceneNode : public Node {
 
   // Appends a child and makes this node its parent (ignored, as any append,
   // when the array is full with increment 0). Null children are allowed.
+  // kInvalidArg for this node's ancestors and for a child that holds this
+  // node through its links (a look-at target, a hidden-node list): either
+  // would close a loop of counted references.
   int AttachChild(Node* child);
   void Resize(int32_t capacity, bool keep) { children_.Resize(capacity, keep); }
   int32_t GetChildCount() const { return children_.Count(); }

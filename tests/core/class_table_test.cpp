@@ -106,7 +106,9 @@ constexpr ClassRow kClasses[] = {
 // the test by name. Each class that lands joins the list.
 constexpr const char* kLandedClasses[] = {
     "KLX.Animation", "KLX.NodeAnimation", "KLX.BoolAnimation", "KLX.AnimationController", "KLX.NodeAnimationController",
-    "KLX.SoundNodeAnimation", "KLX.SoundNodeAnimationController",
+    "KLX.SoundNodeAnimation", "KLX.SoundNodeAnimationController", "KLX.ScreensaverController",
+    "KLX.TargetCameraController", "KLX.TargetLightController", "KLX.CameraActivateAnimationController",
+    "KLX.CameraCulledController",
     "KLX.BaseTexture", "KLX.BoundingVolume", "KLX.Buffer", "KLX.Camera", "KLX.ColorBuffer",
     "KLX.ColorEffect", "KLX.Controller", "KLX.CubeTexture", "KLX.Effect", "KLX.FPCamera", "KLX.FloatBuffer",
     "KLX.Font", "KLX.GeometryNode", "KLX.GeometryNodeEffect", "KLX.GeometryNodeEffectPass", "KLX.Image",
