@@ -252,9 +252,14 @@ void DeviceRenderer::AppendElement(Buffer* buffer, uint8_t type, uint8_t usage, 
   Pass* pass = GetCurrentPass();
   const bool recording = pass == nullptr || pass->Handle().handle == nullptr;
   d3d::VertexBuffer* copy = cache_.VertexBufferOf(buffer);
-  if (!recording) return;  // the pass's state block binds the streams
-  const uint16_t stream = static_cast<uint16_t>(elements_.size());
-  elements_.push_back(d3d::VertexElement{copy != nullptr ? stream : static_cast<uint16_t>(0), 0, type, usage, usageIndex});
+  const uint16_t stream = nextStream_++;
+  if (recording) {
+    elements_.push_back(d3d::VertexElement{copy != nullptr ? stream : static_cast<uint16_t>(0), 0, type, usage, usageIndex});
+  }
+  // Every geometry binds its own buffers, also when its pass was recorded
+  // with another geometry: the pass's state block brings back the buffers
+  // of the geometry it was recorded with, and a pass shared by several
+  // geometries would otherwise draw that one's vertices for all of them.
   if (copy != nullptr) device_->SetStreamSource(stream, copy, 0, stride);
 }
 
@@ -314,6 +319,7 @@ void DeviceRenderer::BeginPass(Pass* pass) {
   if (!device_ || pass == nullptr) return;
   if (pass->Handle().handle != nullptr && pass->Handle().changed) ReleasePass(pass);  // record again
   ApplyRenderStateBlock(pass->GetRenderStateBlock());
+  nextStream_ = 0;
   if (pass->Handle().handle == nullptr) {
     // Recording starts from a clean state.
     for (int32_t stage = 0; stage < 7; ++stage) device_->SetTexture(static_cast<uint32_t>(stage), nullptr);
@@ -365,6 +371,7 @@ void DeviceRenderer::ApplyDrawAdjustments() {
 }
 
 void DeviceRenderer::Draw(int32_t primitiveKind, bool indexed, uint32_t primitiveCount, uint32_t vertexCount) {
+  nextStream_ = 0;
   if (!device_ || !FinishRecording()) return;
   Pass* pass = GetCurrentPass();
   if (pass != nullptr) device_->SetVertexDeclaration(static_cast<d3d::VertexDeclaration*>(pass->Handle().handle));

@@ -103,6 +103,9 @@ class DeviceRenderer : public Renderer {
   DeviceResourceCache cache_{this};
   RenderTargetStack targets_{cache_};
   std::vector<d3d::VertexElement> elements_;
+  // The stream the next stream setter binds: setters number their streams
+  // in call order from each pass's start, recording or not.
+  uint16_t nextStream_ = 0;
   bool wideIndices_ = true;
   bool hardwareVertexProcessing_ = true;
 };

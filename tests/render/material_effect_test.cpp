@@ -228,6 +228,38 @@ TEST_P(MaterialEffects, PointsAndLinesAndASharedBufferUploadedOnce) {
   EXPECT_TRUE(pointFound);
 }
 
+// One effect on two geometries: each draws its own vertices, whichever of
+// them the effect's pass was first drawn with.
+TEST_P(MaterialEffects, GeometriesSharingAnEffectEachDrawTheirOwnVertices) {
+  Ref<ColorEffect> effect(new ColorEffect(String("shared")));
+  effect->SetColor(Color{0, 0, 1, 1});
+  effect->cull = false;
+  auto square = [&](float left) {
+    const Vector3 corners[4] = {{left, 1, 0}, {left + 1.5f, 1, 0}, {left + 1.5f, -1, 0}, {left, -1, 0}};
+    const int32_t indices[6] = {0, 1, 2, 0, 2, 3};
+    Ref<Triangles> node(new Triangles(String("square")));
+    node->SetVertexBuffer(Ref<Vector3Buffer>(new Vector3Buffer(String(), 4, corners)).Get());
+    node->SetIndexBuffer(Ref<IntBuffer>(new IntBuffer(String(), 6, indices)).Get());
+    node->UpdateModelBound();
+    node->SetEffect(effect.Get());
+    node->UpdateGeometricState(0, false);
+    return node;
+  };
+  Ref<Triangles> left = square(-2.0f), right = square(0.5f);
+  renderer_->Clear(kClearTarget | kClearDepth, Color{0, 0, 0, 1}, 1.0f, 0);
+  ASSERT_EQ(renderer_->BeginFrame(), kOk);
+  left->Draw(renderer_);
+  right->Draw(renderer_);
+  renderer_->EndFrame();
+  EXPECT_EQ(Pixel(20, 32), (Rgb{0, 0, 255}));
+  EXPECT_EQ(Pixel(44, 32), (Rgb{0, 0, 255}));
+  // The next frame draws only the second: it stands where its own vertices
+  // put it, and nothing is left where the first was.
+  Frame(right.Get());
+  EXPECT_EQ(Pixel(20, 32), (Rgb{0, 0, 0}));
+  EXPECT_EQ(Pixel(44, 32), (Rgb{0, 0, 255}));
+}
+
 // Blended geometry waits for the sorted queue and is drawn far to near.
 TEST_P(MaterialEffects, BlendedGeometryIsDrawnFarthestFirst) {
   auto layer = [&](float z, const Color& color) {

@@ -1,17 +1,24 @@
 // klx-render: draws a scene headless and writes the last frame.
 //
 //   klx-render PATH [--mount ARCHIVE]... [--camera NAME] [--size WxH]
-//              [--frames N] [--dt SECONDS] --out FILE.ppm
+//              [--frames N] [--dt SECONDS] [--seed N] [--sequence DIR]
+//              --out FILE.ppm
 //
 // PATH is a scene file, or a media archive whose "Main.STR" is loaded;
 // --mount mounts further archives, and the files a scene names are found
-// through the file manager as in the saver. The named camera (or the first
-// one found) becomes active; the scene is updated N times (default 1) with
-// the fixed step (default 0.04 s) and drawn. Without a display the offscreen
-// video driver is used. Exit status 0 on success, 1 on failure (the
-// engine's log chain goes to standard error).
+// through the file manager as in the saver. The scene is updated N times
+// (default 1) with the fixed step (default 0.04 s) and drawn each time.
+// With --camera that camera stays on screen and the scene's camera sets do
+// not cut; without it the sets cut as in the saver (a scene without sets
+// shows its first camera). --seed fixes the random numbers that choose the
+// sets; --sequence also writes every frame as DIR/frame_NNNNN.ppm. Without a
+// display the offscreen video driver is used. Exit status 0 on success, 1
+// on failure (the engine's log chain goes to standard error).
+
+#include <sys/stat.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +33,7 @@
 #include "core/module_manager.h"
 #include "render/device_renderer.h"
 #include "scene/camera.h"
+#include "animation/screensaver_controller.h"
 #include "scene/node.h"
 #include "vfs/file_manager.h"
 #include "vfs/virtual_file.h"
@@ -44,6 +52,9 @@ struct Options {
   int height = 480;
   int frames = 1;
   double dt = 0.04;
+  bool seeded = false;
+  unsigned seed = 0;
+  std::string sequence;
   std::string out;
 };
 
@@ -74,6 +85,11 @@ bool Parse(int argc, char** argv, Options* options) {
       if (options->frames < 1 || options->frames > 100000) return false;
     } else if (arg == "--dt" && hasValue) {
       options->dt = std::atof(argv[++i]);
+    } else if (arg == "--seed" && hasValue) {
+      options->seeded = true;
+      options->seed = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
+    } else if (arg == "--sequence" && hasValue) {
+      options->sequence = argv[++i];
     } else if (arg == "--out" && hasValue) {
       options->out = argv[++i];
     } else if (!arg.empty() && arg[0] != '-' && options->path.empty()) {
@@ -98,6 +114,35 @@ bool WritePpm(const std::string& path, const std::vector<uint8_t>& rgba, int wid
   return std::fclose(file) == 0;
 }
 
+bool ReadFrame(DeviceRenderer* renderer, const Options& options, std::vector<uint8_t>* rgba) {
+  auto* device = renderer->GetDevice();
+  return device != nullptr &&
+         device->ReadPixels(0, 0, static_cast<uint32_t>(options.width), static_cast<uint32_t>(options.height), rgba);
+}
+
+// Cameras by name for --camera; camera sets left to cut otherwise, or the
+// first camera when the scene has no sets.
+bool ChooseCamera(Node* root, DeviceRenderer* renderer, const Options& options) {
+  Array<Object*> savers(2, 2);
+  root->CollectByType(ScreensaverController::TYPE, savers);
+  if (!options.camera.empty()) {
+    auto* camera = DynamicCast<Camera>(root->FindByName(String(options.camera.c_str())));
+    if (camera == nullptr) {
+      std::fprintf(stderr, "klx-render: no camera named %s\n", options.camera.c_str());
+      return false;
+    }
+    for (Object* saver : savers) static_cast<ScreensaverController*>(saver)->SetActive(false);
+    renderer->SetCamera(camera);
+    return true;
+  }
+  if (renderer->GetCamera() == nullptr) {
+    Array<Object*> cameras(4, 4);
+    root->CollectByType(Camera::TYPE, cameras);
+    if (cameras.Count() > 0) renderer->SetCamera(static_cast<Camera*>(cameras[0]));
+  }
+  return true;
+}
+
 int Render(const Options& options) {
   CodecManager::LoadCodecModules(
       {"BMPImageCodec", "JPGImageCodec", "TGAImageCodec", "CUBEImageCodec", "STRSceneCodec", "RAR2FileCodec"});
@@ -107,6 +152,15 @@ int Render(const Options& options) {
       return 1;
     }
   }
+  if (!options.sequence.empty() && mkdir(options.sequence.c_str(), 0755) != 0 && errno != EEXIST) {
+    std::fprintf(stderr, "klx-render: cannot make %s\n", options.sequence.c_str());
+    return 1;
+  }
+  // The renderer first: the scene's camera sets put their first camera on
+  // screen as the scene loads.
+  DeviceRenderer* renderer = OpenOffscreenRenderer(options.width, options.height, "klx-render");
+  if (renderer == nullptr) return 1;
+  if (options.seeded) std::srand(options.seed);
   Ref<Object> loaded;
   if (EndsWith(options.path, ".str")) {
     VirtualFile file{String(options.path.c_str())};
@@ -127,35 +181,23 @@ int Render(const Options& options) {
     std::fprintf(stderr, "klx-render: the scene's root is not a node\n");
     return 1;
   }
-  DeviceRenderer* renderer = OpenOffscreenRenderer(options.width, options.height, "klx-render");
-  if (renderer == nullptr) return 1;
-  // The camera: by name, else the first one in the scene.
-  Camera* camera = nullptr;
-  if (!options.camera.empty()) {
-    camera = DynamicCast<Camera>(root->FindByName(String(options.camera.c_str())));
-    if (camera == nullptr) {
-      std::fprintf(stderr, "klx-render: no camera named %s\n", options.camera.c_str());
-      return 1;
-    }
-  } else {
-    Array<Object*> cameras(4, 4);
-    root->CollectByType(Camera::TYPE, cameras);
-    if (cameras.Count() > 0) camera = static_cast<Camera*>(cameras[0]);
-  }
-  renderer->SetCamera(camera);
+  if (!ChooseCamera(root, renderer, options)) return 1;
+  std::vector<uint8_t> rgba;
   for (int frame = 0; frame < options.frames; ++frame) {
     root->UpdateGeometricState(options.dt, false);
     renderer->Clear(kClearTarget | kClearDepth, Color{0, 0, 0, 1}, 1.0f, 0);
     if (renderer->BeginFrame() != kOk) continue;
     root->Draw(renderer);
     renderer->EndFrame();
+    if (options.sequence.empty()) continue;
+    char name[32];
+    std::snprintf(name, sizeof name, "/frame_%05d.ppm", frame + 1);
+    if (!ReadFrame(renderer, options, &rgba) || !WritePpm(options.sequence + name, rgba, options.width, options.height)) {
+      std::fprintf(stderr, "klx-render: cannot write %s%s\n", options.sequence.c_str(), name);
+      return 1;
+    }
   }
-  std::vector<uint8_t> rgba;
-  auto* device = renderer->GetDevice();
-  if (device == nullptr || !device->ReadPixels(0, 0, static_cast<uint32_t>(options.width),
-                                               static_cast<uint32_t>(options.height), &rgba)) {
-    return 1;
-  }
+  if (!ReadFrame(renderer, options, &rgba)) return 1;
   if (!WritePpm(options.out, rgba, options.width, options.height)) {
     std::fprintf(stderr, "klx-render: cannot write %s\n", options.out.c_str());
     return 1;
@@ -170,7 +212,7 @@ int main(int argc, char** argv) {
   if (!Parse(argc, argv, &options)) {
     std::fprintf(stderr,
                  "usage: klx-render PATH [--mount ARCHIVE]... [--camera NAME] [--size WxH] [--frames N] "
-                 "[--dt SECONDS] --out FILE.ppm\n");
+                 "[--dt SECONDS] [--seed N] [--sequence DIR] --out FILE.ppm\n");
     return 2;
   }
   // Errors of the engine go to standard error.

@@ -5,6 +5,11 @@
 #include <vector>
 
 #include "animation/animation_controller.h"
+#include "animation/camera_activate_animation_controller.h"
+#include "animation/camera_culled_controller.h"
+#include "animation/screensaver_controller.h"
+#include "animation/target_controllers.h"
+#include "scene/camera.h"
 #include "core/controller.h"
 #include "core/cp1251.h"
 #include "scene/bounding_volume.h"
@@ -97,6 +102,33 @@ void DumpAnimationControllerFields(Object* object, SceneDumper& dumper) {
   }
 }
 
+void DumpScreensaverFields(Object* object, SceneDumper& dumper) {
+  auto* controller = static_cast<ScreensaverController*>(object);
+  dumper.Field("sets", "%d", controller->GetSetCount());
+  for (int32_t i = 0; i < controller->GetSetCount(); ++i) {
+    const CameraSet* set = controller->GetSet(i);
+    dumper.Field("set", "%d: \"%s\" fade-in from %g s, %g s", i, set->camera ? set->camera->GetName().CStr() : "",
+                 set->fadeInStart, set->duration);
+    dumper.Link("camera", set->camera.Get());
+  }
+}
+
+void DumpTargetFields(Object* object, SceneDumper& dumper) {
+  dumper.Link("target", static_cast<TargetController*>(object)->GetTarget());
+}
+
+void DumpCulledFields(Object* object, SceneDumper& dumper) {
+  auto* controller = static_cast<CameraCulledController*>(object);
+  for (int32_t i = 0; i < controller->GetNodeCount(); ++i) dumper.Link("hides", controller->GetNode(i));
+}
+
+void DumpCameraActivateFields(Object* object, SceneDumper& dumper) {
+  auto* controller = static_cast<CameraActivateAnimationController*>(object);
+  dumper.Link("cameraAnimation", controller->GetCameraAnimation());
+  dumper.Link("targetAnimation", controller->GetTargetAnimation());
+  for (int32_t i = 0; i < controller->GetDrivenCount(); ++i) dumper.Link("drives", controller->GetDriven(i));
+}
+
 [[maybe_unused]] const bool kCoreDumpers = [] {
   SceneDumper::Register(Object::TYPE, &DumpObjectFields);
   SceneDumper::Register(Controller::TYPE, &DumpControllerFields);
@@ -105,6 +137,11 @@ void DumpAnimationControllerFields(Object* object, SceneDumper& dumper) {
   SceneDumper::Register(SphereBoundingVolume::TYPE, &DumpSphereFields);
   SceneDumper::Register(Animation::TYPE, &DumpAnimationFields);
   SceneDumper::Register(AnimationController::TYPE, &DumpAnimationControllerFields);
+  SceneDumper::Register(ScreensaverController::TYPE, &DumpScreensaverFields);
+  SceneDumper::Register(TargetCameraController::TYPE, &DumpTargetFields);
+  SceneDumper::Register(TargetLightController::TYPE, &DumpTargetFields);
+  SceneDumper::Register(CameraCulledController::TYPE, &DumpCulledFields);
+  SceneDumper::Register(CameraActivateAnimationController::TYPE, &DumpCameraActivateFields);
   return true;
 }();
 

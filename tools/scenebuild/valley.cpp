@@ -23,6 +23,7 @@
 #include "scene/transform.h"
 #include "sounds.h"
 #include "textures.h"
+#include "views.h"
 #include "world.h"
 
 namespace klx::scenebuild {
@@ -67,19 +68,6 @@ Ref<TextureEffect> MakeEffect(const char* name, Texture* texture, const EffectOp
 
 void Place(Node& node, const Vector3& position) {
   SetTranslation(node.LocalTransform(), position);
-}
-
-Ref<Camera> LookingAt(const char* name, const Vector3& position, const Vector3& target) {
-  Ref<Camera> camera(new Camera(String(name)));
-  const Vector3 forward = Normalize(target - position);
-  const Vector3 right = Normalize(Vector3{0, 1, 0}.Cross(forward));
-  const Vector3 up = forward.Cross(right);
-  SetTranslation(camera->LocalTransform(), position);
-  SetRotation(camera->LocalTransform(), Quaternion::FromRows(right, up, forward));
-  camera->SetFieldOfView(0.95f);
-  camera->SetNearPlane(0.3f);
-  camera->SetFarPlane(3000.0f);
-  return camera;
 }
 
 Vector3 OnGround(float x, float z, float lift = 0.0f) { return Vector3{x, GroundHeight(x, z) + lift, z}; }
@@ -160,6 +148,7 @@ Ref<Triangles> BuildRoad(Texture* texture) {
 // Trees and grass where the ground suits them.
 struct Planting {
   Ref<Triangles> conifers, broadleaves;
+  Ref<TextureEffect> broadleafEffect;
   Ref<SceneNode> grass;
 };
 
@@ -186,7 +175,8 @@ Planting Plant(Texture* conifer, Texture* broadleaf, Texture* grassTuft) {
   EffectOptions cutout{false, true, true, false};
   Planting planting;
   planting.conifers = conifers.Build("Conifers", MakeEffect("ConiferEffect", conifer, cutout).Get());
-  planting.broadleaves = broadleaves.Build("Broadleaves", MakeEffect("BroadleafEffect", broadleaf, cutout).Get());
+  planting.broadleafEffect = MakeEffect("BroadleafEffect", broadleaf, cutout);
+  planting.broadleaves = broadleaves.Build("Broadleaves", planting.broadleafEffect.Get());
 
   // Grass in four patches of the valley floor (each its own node, so each
   // is culled on its own).
@@ -211,7 +201,7 @@ Planting Plant(Texture* conifer, Texture* broadleaf, Texture* grassTuft) {
 }
 
 // The car, built round its own origin facing +z, driving its loop.
-Ref<SceneNode> BuildCar(Palette& palette, TextureEffect* paletteEffect, float startZ) {
+Ref<SceneNode> BuildCar(Palette& palette, TextureEffect* paletteEffect, const Loop& drive) {
   MeshBuilder mesh;
   const Rgba paint{0.62f, 0.08f, 0.06f, 1}, glass{0.10f, 0.13f, 0.18f, 1}, tyre{0.05f, 0.05f, 0.05f, 1};
   AddBox(mesh, palette, {0, 0.62f, 0}, {0.9f, 0.34f, 2.15f}, 0, paint);
@@ -226,8 +216,6 @@ Ref<SceneNode> BuildCar(Palette& palette, TextureEffect* paletteEffect, float st
   }
   Ref<SceneNode> car(new SceneNode(String("CarGroup")));
   car->AttachChild(mesh.Build("CarBody", paletteEffect).Get());
-  // Round the road in a loop, starting where the roadside views look.
-  const Loop drive = CarLoop(startZ);
   Place(*car, drive.poses.front().position);
   SetRotation(car->LocalTransform(), drive.poses.front().rotation);
   if (car->AttachController(MakeLoopController("CarDrive", drive).Get()) != kOk) return Ref<SceneNode>();
@@ -348,7 +336,9 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   Ref<Texture> paletteTexture(new Texture(String("palette.tga")));
   Ref<TextureEffect> paletteEffect = MakeEffect("PaletteEffect", paletteTexture.Get(), {});
   const float carZ = -20.0f;
-  Ref<SceneNode> car = BuildCar(palette, paletteEffect.Get(), carZ);
+  // Round the road in a loop, starting where the views of the car expect it.
+  const Loop drive = CarLoop(carZ);
+  Ref<SceneNode> car = BuildCar(palette, paletteEffect.Get(), drive);
   if (!car) return Ref<SceneNode>();
   car->AttachChild(MakeSound(media, "Car", "engine.ogg", true, true, 100, 6.0f).Get());
   root->AttachChild(car.Get());
@@ -356,6 +346,12 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   Ref<SceneNode> campfire = BuildCampfire(palette, paletteEffect.Get(), media.MakeTexture("flame.tga").Get(), fireAt);
   campfire->AttachChild(MakeSound(media, "Fire", "fire.ogg", true, true, 90, 3.0f).Get());
   root->AttachChild(campfire.Get());
+  // A tree by the fire, between it and one of its views.
+  MeshBuilder fireSide;
+  const Vector3 treeAt = fireAt + kFireCloseView * 3.6f;
+  AddCrossedQuads(fireSide, OnGround(treeAt.x, treeAt.z, -0.3f), 6.0f, 7.5f, 0.4f);
+  Ref<Triangles> fireSideTree = fireSide.Build("FireSideTree", planting.broadleafEffect.Get());
+  root->AttachChild(fireSideTree.Get());
   // Three flocks over the lake on tracks of different periods. The first
   // calls while it sweeps low along the near shore (the quarter of its
   // track either side of phase 0) and is quiet on the far side.
@@ -372,11 +368,13 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
       {"Flock2", 6, 3, {45.0f, 125.0f, 34.0f, 30.0f, 55.0f, true}, 31.0},
       {"Flock3", 8, 4, {-5.0f, 95.0f, 62.0f, 38.0f, 60.0f, false}, 67.0},
   };
+  Ref<SceneNode> firstFlock;
   for (const FlockPlan& plan : flocks) {
     Ref<SceneNode> flock =
         BuildFlock(palette, birdEffect.Get(), plan.name, plan.seed, plan.birds, plan.circle, plan.period);
     if (!flock) return Ref<SceneNode>();
     if (plan.seed == flocks[0].seed) {
+      firstFlock = flock;
       Ref<SoundNode> calls = MakeSound(media, "BirdCalls", "chirps.ogg", true, true, 90, 20.0f);
       if (calls->AttachController(MakeSoundWindow("BirdCallsNearShore", plan.period, 0.75, 0.25).Get()) != kOk)
         return Ref<SceneNode>();
@@ -414,27 +412,14 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   }
   root->AttachChild(sun.Get());
 
-  // Views near the road and the fire, and far ones over the valley.
-  const Vector3 carAt = car->GetLocalTransform().translation;
-  struct View {
-    const char* name;
-    Vector3 position, target;
-  };
-  const View views[] = {
-      {"Camera02", fireAt + Vector3{-4.0f, 1.5f, -5.0f}, fireAt + Vector3{0, 0.7f, 0}},
-      {"Camera05", carAt + Vector3{4.0f, 1.1f, 13.0f}, carAt + Vector3{0, 0.8f, 0}},
-      {"Camera07", OnGround(-28.0f, 52.0f, 2.2f), Vector3{45.0f, 6.0f, 170.0f}},
-      {"Camera08", OnGround(-120.0f, -30.0f, 2.5f), Vector3{10.0f, 0.0f, 100.0f}},
-      {"Camera03", Vector3{0.0f, 90.0f, -190.0f}, Vector3{20.0f, 0.0f, 100.0f}},
-      {"Camera04", OnGround(150.0f, 20.0f, 6.0f), Vector3{0.0f, 0.0f, 110.0f}},
-      {"Camera06", Vector3{40.0f, 32.0f, 195.0f}, Vector3{-20.0f, 0.0f, 0.0f}},
-      {"Camera11", OnGround(-150.0f, 70.0f, 28.0f), Vector3{30.0f, 0.0f, 115.0f}},
-      {"Camera17", Vector3{-60.0f, 160.0f, -120.0f}, Vector3{20.0f, 0.0f, 90.0f}},
-      {"Camera18", Vector3{110.0f, 2.5f, 75.0f}, Vector3{-40.0f, 6.0f, 140.0f}},
-  };
-  for (const View& view : views) root->AttachChild(LookingAt(view.name, view.position, view.target).Get());
-  // One view rides behind the car.
-  car->AttachChild(LookingAt("Camera01", Vector3{0.8f, 2.6f, -9.0f}, Vector3{0.0f, 1.0f, 4.0f}).Get());
+  // The views and the sets they are shown in.
+  Subjects subjects;
+  subjects.car = car.Get();
+  subjects.carLoop = &drive;
+  subjects.campfire = campfire.Get();
+  subjects.flock = firstFlock.Get();
+  subjects.fireSideTree = fireSideTree.Get();
+  if (!AddViews(*root, subjects)) return Ref<SceneNode>();
 
   root->UpdateGeometricState(0.0, false);
   return root;
