@@ -3,6 +3,7 @@
 // textures decode, and it draws as an evening valley.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <set>
@@ -11,6 +12,7 @@
 
 #include "animation/animation_controller.h"
 #include "animation/sound_node_animation.h"
+#include "animation/camera_culled_controller.h"
 #include "animation/screensaver_controller.h"
 #include "animation/target_controllers.h"
 #include "scene/transform.h"
@@ -23,6 +25,8 @@
 #include "render/device_renderer.h"
 #include "render/texture.h"
 #include "scene/camera.h"
+#include "scene/data_buffer.h"
+#include "scene/geometry_node.h"
 #include "scene/scene_node.h"
 #include "support/engine_fixture.h"
 #include "vfs/file_manager.h"
@@ -281,6 +285,102 @@ TEST_F(DemoContent, TheFlocksCircleTheLakeAndOneCallsOnTheNearSide) {
   ASSERT_GT(playing, 0);
   ASSERT_GT(quiet, 0);
   EXPECT_LT(playingZ / playing + 40.0, quietZ / quiet);
+}
+
+// The camera sets: enough of them, of a length a viewer can follow, the
+// far views among them, and no camera inside a hill or a tree at the start,
+// middle or end of its set.
+TEST_F(DemoContent, TheViewsCutBetweenSetsThatKeepClearOfHillsAndTrees) {
+  Ref<Object> root = LoadMain();
+  auto* scene = DynamicCast<SceneNode>(root.Get());
+  ASSERT_NE(scene, nullptr);
+  Array<Object*> savers(1, 1);
+  root->CollectByType(ScreensaverController::TYPE, savers);
+  ASSERT_EQ(savers.Count(), 1);
+  auto* saver = static_cast<ScreensaverController*>(savers[0]);
+  HoldCuts(root.Get());
+  ASSERT_GE(saver->GetSetCount(), 12);
+
+  // Each tree's box: the trees are crossed quads, eight vertices each.
+  struct Box {
+    Vector3 low, high;
+  };
+  std::vector<Box> trees;
+  for (const char* name : {"Conifers", "Broadleaves", "FireSideTree"}) {
+    auto* mesh = DynamicCast<GeometryNode>(root->FindByName(String(name)));
+    ASSERT_NE(mesh, nullptr) << name;
+    auto* buffer = static_cast<Buffer*>(mesh->GetVertexBuffer());
+    const auto* vertices = static_cast<const Vector3*>(buffer->GetData());
+    for (int32_t first = 0; first + 8 <= buffer->GetCount(); first += 8) {
+      Box box{vertices[first], vertices[first]};
+      for (int32_t i = first; i < first + 8; ++i) {
+        box.low = Vector3{std::min(box.low.x, vertices[i].x), std::min(box.low.y, vertices[i].y),
+                          std::min(box.low.z, vertices[i].z)};
+        box.high = Vector3{std::max(box.high.x, vertices[i].x), std::max(box.high.y, vertices[i].y),
+                           std::max(box.high.z, vertices[i].z)};
+      }
+      trees.push_back(box);
+    }
+  }
+  ASSERT_GT(trees.size(), 100u);
+
+  double total = 0.0;
+  std::set<std::string> names;
+  for (int32_t i = 0; i < saver->GetSetCount(); ++i) {
+    const CameraSet* set = saver->GetSet(i);
+    Camera* camera = set->camera.Get();
+    ASSERT_NE(camera, nullptr);
+    const std::string name = camera->GetName().CStr();
+    names.insert(name);
+    // How long the set will stay once chosen.
+    double duration = set->duration;
+    if (set->cameraAnimation && set->cameraAnimation->GetTrackPeriod() > 0.0) {
+      duration = set->cameraAnimation->GetTrackPeriod();
+    }
+    if (set->targetAnimation && set->targetAnimation->GetTrackPeriod() < duration) {
+      duration = set->targetAnimation->GetTrackPeriod();
+    }
+    EXPECT_GE(duration, 10.0) << name;
+    EXPECT_LE(duration, 20.0) << name;
+    total += duration;
+    // Start, middle and end, its tracks started as a cut starts them.
+    if (set->cameraAnimation) set->cameraAnimation->Reset();
+    if (set->targetAnimation) set->targetAnimation->Reset();
+    double at = 0.0;
+    for (double when : {0.0, duration / 2.0, duration - 0.01}) {
+      while (at + 0.1 < when) {
+        scene->UpdateGeometricState(0.1, false);
+        at += 0.1;
+      }
+      scene->UpdateGeometricState(when - at, false);
+      at = when;
+      const Vector3 eye = camera->GetWorldTransform().translation;
+      const float clearance = camera->GetNearPlane();
+      EXPECT_GE(eye.y - scenebuild::GroundHeight(eye.x, eye.z), clearance + 0.5f) << name << " at " << when << " s";
+      for (const Box& tree : trees) {
+        const float dx = std::max({tree.low.x - eye.x, 0.0f, eye.x - tree.high.x});
+        const float dy = std::max({tree.low.y - eye.y, 0.0f, eye.y - tree.high.y});
+        const float dz = std::max({tree.low.z - eye.z, 0.0f, eye.z - tree.high.z});
+        ASSERT_GE(std::sqrt(dx * dx + dy * dy + dz * dz), clearance) << name << " at " << when << " s is in a tree";
+      }
+    }
+  }
+  // With half the sets barred after each cut, a view comes back after a
+  // minute at the soonest.
+  EXPECT_GE(total, 180.0);
+  for (const char* far : {"Camera03", "Camera04", "Camera06", "Camera11", "Camera17", "Camera18"}) {
+    EXPECT_TRUE(names.count(far)) << far;
+  }
+  // The close fire view hides the tree that stands before it.
+  auto* close = DynamicCast<Camera>(root->FindByName(String("Camera09")));
+  ASSERT_NE(close, nullptr);
+  bool hidesTree = false;
+  for (int32_t i = 0; i < close->GetControllerCount(); ++i) {
+    if (auto* culled = DynamicCast<CameraCulledController>(close->GetController(i))) {
+      hidesTree = culled->GetNodeCount() == 1 && culled->GetNode(0) == root->FindByName(String("FireSideTree"));
+    }
+  }
+  EXPECT_TRUE(hidesTree);
 }
 
 // Drawn from a roadside view of where the car starts, it has gone after

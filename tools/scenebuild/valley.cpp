@@ -349,7 +349,7 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   // A tree by the fire, between it and one of its views.
   MeshBuilder fireSide;
   const Vector3 treeAt = fireAt + kFireCloseView * 3.6f;
-  AddCrossedQuads(fireSide, OnGround(treeAt.x, treeAt.z, -0.3f), 6.0f, 7.5f, 0.4f);
+  AddCrossedQuads(fireSide, OnGround(treeAt.x, treeAt.z, -0.3f), 4.5f, 7.0f, 0.4f);
   Ref<Triangles> fireSideTree = fireSide.Build("FireSideTree", planting.broadleafEffect.Get());
   root->AttachChild(fireSideTree.Get());
   // Three flocks over the lake on tracks of different periods. The first

@@ -198,7 +198,7 @@ bool AddViews(SceneNode& root, const Subjects& subjects) {
   // that is hidden while that camera is on.
   const Loop round = Move(
       [&](float s) {
-        const float angle = (-40.0f + 120.0f * s) * kPi / 180.0f;
+        const float angle = (100.0f + 120.0f * s) * kPi / 180.0f;
         const Vector3 p = fireAt + Vector3{5.5f * std::sin(angle), 0, -5.5f * std::cos(angle)};
         return OnGround(p.x, p.z, 1.7f);
       },
@@ -206,7 +206,7 @@ bool AddViews(SceneNode& root, const Subjects& subjects) {
   views.Add("Camera02", 18.0, subjects.campfire, &round);
   const Loop closeIn = Move(
       [&](float s) {
-        const Vector3 p = fireAt + kFireCloseView * (9.5f - 3.0f * Ease(s));
+        const Vector3 p = fireAt + kFireCloseView * (10.0f - 2.5f * Ease(s));
         return OnGround(p.x, p.z, 1.4f);
       },
       [&](float) { return fireAt; }, 12.0);
@@ -223,7 +223,7 @@ bool AddViews(SceneNode& root, const Subjects& subjects) {
   const Loop westValley = Move([](float s) { return Lerp(OnGround(-120, -30, 2.5f), OnGround(-96, 2, 2.5f), Ease(s)); },
                                [&](float) { return lakeCentre; }, 14.0);
   views.Add("Camera08", 14.0, lake, &westValley);
-  views.AddStill("Camera12", 15.0, OnGround(-5, 40, 2.0f), subjects.flock);
+  views.AddStill("Camera12", 15.0, OnGround(18, 6, 1.8f), subjects.flock);
 
   if (!views.Ok() || root.AttachController(saver.Get()) != kOk) {
     std::fprintf(stderr, "scenebuild: a view's controller cannot be attached\n");
