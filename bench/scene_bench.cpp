@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/lifecycle.h"
+#include "core/memory_stream.h"
 #include "scene/point_bounds.h"
 #include "scene/scene_node.h"
 
@@ -107,6 +108,45 @@ void BM_SceneUpdateOnly(benchmark::State& state) {
                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_SceneUpdateOnly)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// Loading a stored tree of scene nodes: each child's subtree is walked once
+// as it is attached, to refuse children that would hold their parent.
+void BM_SceneLoad(benchmark::State& state) {
+  if (EngineStart() != kOk) std::abort();
+  const int count = static_cast<int>(state.range(0));
+  int branching = 2;
+  while (std::pow(branching, 6) < count) ++branching;
+  Ref<SceneNode> root(new SceneNode(String("root"), 0, branching));
+  std::vector<SceneNode*> level{root.Get()};
+  int nodes = 1;
+  for (int depth = 0; depth < 6 && nodes < count; ++depth) {
+    std::vector<SceneNode*> next;
+    for (SceneNode* parent : level) {
+      for (int i = 0; i < branching && nodes < count; ++i, ++nodes) {
+        auto* child = new SceneNode(String("n"), 0, branching);
+        parent->AttachChild(child);
+        next.push_back(child);
+      }
+    }
+    level = std::move(next);
+  }
+  MemoryStream stored(1 << 20, 1 << 20);
+  if (stored.WriteObject(root.Get()) != kOk) std::abort();
+  const int32_t size = stored.GetPosition();
+  for (auto _ : state) {
+    MemoryStream stream(1 << 20, 1 << 20);
+    stream.Write(stored.GetBuffer(), size);
+    stream.SetPosition(0);
+    Object* loaded = nullptr;
+    if (stream.ReadObject(loaded) != kOk) std::abort();
+    Ref<Object> hold(loaded);
+    benchmark::DoNotOptimize(loaded);
+  }
+  state.counters["nodes"] = nodes;
+  state.counters["ns_per_node"] = benchmark::Counter(static_cast<double>(state.iterations()) * nodes,
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_SceneLoad)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 std::vector<Vector3> Points(int count) {
   std::mt19937 random(3);

@@ -81,6 +81,14 @@ class Object : public Named, public virtual RefCounted {
   ControllerLink* controllers_ = nullptr;
 };
 
+// True when `holder` keeping a counted link to `held` would close a loop of
+// counted references (`held` is the holder, or holds it at any depth).
+// Every link read from a file is checked before it is kept: a loop would
+// never be freed.
+inline bool ClosesLoop(const Object* holder, const Object* held) {
+  return held != nullptr && (held == holder || held->Reaches(holder));
+}
+
 // Casts when the object's class derives from T, else null.
 template <class T>
 T* DynamicCast(Object* object) {

@@ -122,7 +122,7 @@ int GeometryNodeEffect::Load(MemoryStream& stream) {
                   stream.ReadColor(fogColor) == kOk && stream.ReadFloat(fogDensity) == kOk &&
                   stream.ReadFloat(fogExponent) == kOk && stream.ReadBool(wind) == kOk &&
                   stream.ReadFloat(windAmplitude) == kOk && stream.ReadFloat(windSpeed) == kOk &&
-                  stream.ReadObjectOf(skin) == kOk;
+                  stream.ReadObjectOf(skin) == kOk && !ClosesLoop(this, skin);
   if (!ok) {
     LogError(KLX_TEXT("Невозможно загрузить данные эффекта. ID[%d] Имя[%s]"), GetID(), GetName().CStr());
     return kFailed;

@@ -123,6 +123,12 @@ class GeometryNodeEffect : public Effect, public GeometryEffectInterface {
   bool fogEnable_ = false;
   bool windEnable_ = false;
   Ref<Object> skinController_;
+
+ public:
+  void VisitLinks(const LinkVisitor& visit) const override {
+    Effect::VisitLinks(visit);
+    visit(skinController_.Get());
+  }
 };
 
 // A pass of a geometry-node effect: invalidating it copies the effect's

@@ -246,6 +246,10 @@ int LoadRenderer(const String& moduleName) {
 
 void ReleaseRenderer() {
   SetScreenContext(nullptr);
+  // The camera may hold the scene through its look-at target, and the
+  // scene's resources hold the renderer that made their device copies: the
+  // camera goes first, so neither keeps the other.
+  if (g_renderer) g_renderer->SetCamera(nullptr);
   g_renderer = nullptr;
   g_rendererModule = nullptr;
 }

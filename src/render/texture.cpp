@@ -62,7 +62,8 @@ int SaveImage(MemoryStream& stream, Object* texture, Object* image) {
 
 template <class T>
 int LoadImage(MemoryStream& stream, Object* texture, T** image) {
-  if (stream.template ReadObjectOf<T>(*image) != kOk) {
+  if (stream.template ReadObjectOf<T>(*image) != kOk || ClosesLoop(texture, *image)) {
+    *image = nullptr;
     LogError(KLX_TEXT("Невозможно загрузить изображение текстуры. ID[%d] Имя[%s]"), texture->GetID(),
              texture->GetName().CStr());
     return kFailed;

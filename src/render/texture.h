@@ -46,6 +46,10 @@ class Texture : public BaseTexture {
   int Load(MemoryStream& stream) override;
   Object* FindByName(const String& name) override;
   void CollectByType(const RTTI& type, Array<Object*>& found) override;
+  void VisitLinks(const LinkVisitor& visit) const override {
+    BaseTexture::VisitLinks(visit);
+    visit(image_.Get());
+  }
 
   Image* GetImage() const { return image_.Get(); }
   void SetImage(Image* image);
@@ -66,6 +70,11 @@ class CubeTexture : public BaseTexture {
   int Save(MemoryStream& stream) override;
   int Load(MemoryStream& stream) override;
 
+  void VisitLinks(const LinkVisitor& visit) const override {
+    BaseTexture::VisitLinks(visit);
+    visit(image_.Get());
+  }
+
   // Six square faces, one after the other (+x, -x, +y, -y, +z, -z).
   Image* GetImage() const { return image_.Get(); }
   void SetImage(Image* image);
@@ -81,6 +90,11 @@ class VolumeTexture : public BaseTexture {
   explicit VolumeTexture(const String& name) : BaseTexture(name) {}
   int Save(MemoryStream& stream) override;
   int Load(MemoryStream& stream) override;
+
+  void VisitLinks(const LinkVisitor& visit) const override {
+    BaseTexture::VisitLinks(visit);
+    visit(image_.Get());
+  }
 
   virtual VolumeImage* GetImage() const { return image_.Get(); }
   virtual void SetImage(VolumeImage* image);

@@ -181,7 +181,8 @@ int GeometryNode::Load(MemoryStream& stream) {
   };
   Object* effect = nullptr;
   GeometryEffectInterface* geometryEffect = nullptr;
-  if (stream.ReadObjectImplementing(effect, geometryEffect, "KLX.GeometryNodeEffect") != kOk) {
+  if (stream.ReadObjectImplementing(effect, geometryEffect, "KLX.GeometryNodeEffect") != kOk ||
+      ClosesLoop(this, effect)) {
     return fail(KLX_TEXT("Невозможно загрузить эффект. ID[%d] Имя[%s]"));
   }
   SetEffect(effect);
@@ -198,18 +199,18 @@ int GeometryNode::Load(MemoryStream& stream) {
   };
   for (const Field& field : fields) {
     Buffer* buffer = nullptr;
-    if (stream.ReadObjectOf(buffer) != kOk) return fail(field.message);
+    if (stream.ReadObjectOf(buffer) != kOk || ClosesLoop(this, buffer)) return fail(field.message);
     (this->*field.set)(buffer);
   }
   for (int32_t set = 0; set < kTexCoordSets; ++set) {
     Buffer* buffer = nullptr;
-    if (stream.ReadObjectOf(buffer) != kOk) {
+    if (stream.ReadObjectOf(buffer) != kOk || ClosesLoop(this, buffer)) {
       return fail(KLX_TEXT("Невозможно загрузить текстурные координаты. ID[%d] Имя[%s]"));
     }
     SetTexCoordBuffer(set, buffer);
   }
   IntBuffer* indices = nullptr;
-  if (stream.ReadObjectOf(indices) != kOk) return fail(KLX_TEXT("Невозможно загрузить индексы. ID[%d] Имя[%s]"));
+  if (stream.ReadObjectOf(indices) != kOk || ClosesLoop(this, indices)) return fail(KLX_TEXT("Невозможно загрузить индексы. ID[%d] Имя[%s]"));
   SetIndexBuffer(indices);
   int32_t type = 0;
   if (stream.ReadInt32(type) != kOk) {
@@ -224,6 +225,16 @@ int GeometryNode::Load(MemoryStream& stream) {
   }
   UpdateModelBound();
   return kOk;
+}
+
+void GeometryNode::VisitLinks(const LinkVisitor& visit) const {
+  Node::VisitLinks(visit);
+  visit(effectObject_.Get());
+  for (const Buffer* buffer : {vertices_.Get(), pointSizes_.Get(), colors_.Get(), normals_.Get(), tangents_.Get()}) {
+    visit(buffer);
+  }
+  for (const Ref<Buffer>& set : texCoords_) visit(set.Get());
+  visit(indices_.Get());
 }
 
 Object* GeometryNode::FindByName(const String& name) {

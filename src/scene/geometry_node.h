@@ -33,6 +33,8 @@ class GeometryNode : public Node, public Drawable {
   int Load(MemoryStream& stream) override;
   Object* FindByName(const String& name) override;
   void CollectByType(const RTTI& type, Array<Object*>& found) override;
+  // Controllers, the effect and the buffers.
+  void VisitLinks(const LinkVisitor& visit) const override;
 
   // Controllers, the world transform, then the effect's own update.
   void Update(double elapsed) override;

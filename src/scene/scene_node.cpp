@@ -163,7 +163,7 @@ int SceneNode::Load(MemoryStream& stream) {
   for (int32_t i = 0; i < effectCount; ++i) {
     Object* effect = nullptr;
     if (stream.ReadObject(effect) != kOk ||
-        (effect != nullptr && dynamic_cast<SceneNodeEffectInterface*>(effect) == nullptr)) {
+        (effect != nullptr && dynamic_cast<SceneNodeEffectInterface*>(effect) == nullptr) || ClosesLoop(this, effect)) {
       LogError(KLX_TEXT("Невозможно загрузить эффект. ID[%d] Имя[%s]"), GetID(), GetName().CStr());
       return kFailed;
     }

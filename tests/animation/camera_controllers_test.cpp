@@ -12,6 +12,9 @@
 #include "animation/camera_culled_controller.h"
 #include "animation/target_controllers.h"
 #include "core/memory_stream.h"
+#include "render/effects/material_effects.h"
+#include "render/texture.h"
+#include "scene/geometry_node.h"
 #include "scene/camera.h"
 #include "scene/light.h"
 #include "scene/scene_node.h"
@@ -271,6 +274,39 @@ TEST_F(CameraControllers, CameraAnimationsRunOnlyOnScreenAndDrivenNodesSnapBack)
   EXPECT_EQ(copy->GetDriven(0)->GetName(), "gateSlide");
   EXPECT_DOUBLE_EQ(copy->GetTrackPeriod(), 10.0);
   EXPECT_EQ(copy->GetAnimationCount(), 1);
+}
+
+// A look-at controller can be put on anything, an effect or a texture too:
+// a file whose geometry's effect carries one aiming back at the geometry
+// would hold a loop of counted references. The load refuses it.
+TEST_F(CameraControllers, ALoopThroughAnEffectsControllerIsRefusedOnLoad) {
+  for (bool onTexture : {false, true}) {
+    Ref<SceneNode> root(new SceneNode(String("root")));
+    Ref<Triangles> mesh(new Triangles(String("mesh")));
+    Ref<TextureEffect> effect(new TextureEffect(String("effect")));
+    Ref<Texture> texture(new Texture(String("texture")));
+    Object* holder = onTexture ? static_cast<Object*>(texture.Get()) : static_cast<Object*>(effect.Get());
+    Ref<TargetCameraController> aim(new TargetCameraController(String("aim")));
+    aim->SetTarget(mesh.Get());
+    ASSERT_EQ(holder->AttachController(aim.Get()), kOk);
+    // Linked in this order, code can close the loop; attaching the
+    // controller last is refused at once.
+    effect->SetTexture(texture.Get());
+    mesh->SetEffect(effect.Get());
+    ASSERT_EQ(root->AttachChild(mesh.Get()), kOk);
+    Ref<TargetCameraController> again(new TargetCameraController(String("again")));
+    again->SetTarget(mesh.Get());
+    EXPECT_EQ(holder->AttachController(again.Get()), kInvalidArg);
+
+    MemoryStream stream(8192, 8192);
+    ASSERT_EQ(stream.WriteObject(root.Get()), kOk);
+    stream.SetPosition(0);
+    Object* loaded = nullptr;
+    EXPECT_NE(stream.ReadObject(loaded), kOk) << holder->GetName().CStr();
+    // The loop made here is broken here; without it the scene loads.
+    ASSERT_EQ(holder->DetachAllControllers(), kOk);
+    EXPECT_NE(Find<Triangles>(RoundTrip(root.Get()), "mesh"), nullptr);
+  }
 }
 
 }  // namespace

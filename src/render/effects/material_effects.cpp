@@ -190,7 +190,7 @@ int TextureEffect::Save(MemoryStream& stream) {
 int TextureEffect::Load(MemoryStream& stream) {
   if (ColorEffect::Load(stream) != kOk) return kFailed;
   BaseTexture* texture = nullptr;
-  if (stream.ReadObjectOf(texture) != kOk) {
+  if (stream.ReadObjectOf(texture) != kOk || ClosesLoop(this, texture)) {
     LogError(KLX_TEXT("Невозможно загрузить текстуру. ID[%d] Имя[%s]"), GetID(), GetName().CStr());
     return kFailed;
   }
@@ -203,6 +203,11 @@ int TextureEffect::Load(MemoryStream& stream) {
   }
   SetTexCoordSet(set);
   return kOk;
+}
+
+void TextureEffect::VisitLinks(const LinkVisitor& visit) const {
+  ColorEffect::VisitLinks(visit);
+  visit(texture_.Get());
 }
 
 Object* TextureEffect::FindByName(const String& name) {

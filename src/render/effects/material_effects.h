@@ -37,6 +37,7 @@ class TextureEffect : public ColorEffect {
   int Load(MemoryStream& stream) override;
   Object* FindByName(const String& name) override;
   void CollectByType(const RTTI& type, Array<Object*>& found) override;
+  void VisitLinks(const LinkVisitor& visit) const override;
   // The effect's update, then the texture's (its controllers run there).
   void Update(double time) override;
 
