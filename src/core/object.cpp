@@ -1,5 +1,6 @@
 #include "core/object.h"
 
+#include <algorithm>
 #include <new>
 #include <unordered_set>
 #include <vector>
@@ -176,8 +177,20 @@ void Object::VisitLinks(const LinkVisitor& visit) const {
 bool Object::Reaches(const Object* object) const {
   // A walk over the graph of counted links that visits each object once: a
   // file may share objects so that a plain recursive walk would take
-  // exponential time.
-  std::unordered_set<const Object*> seen{this};
+  // exponential time. Most walks are short (a child with a few links), so
+  // the objects seen are searched in a small array until there are many.
+  constexpr size_t kLinearSeen = 32;
+  std::vector<const Object*> seenList{this};
+  std::unordered_set<const Object*> seenSet;
+  auto firstSeen = [&](const Object* held) {
+    if (seenSet.empty()) {
+      if (std::find(seenList.begin(), seenList.end(), held) != seenList.end()) return false;
+      seenList.push_back(held);
+      if (seenList.size() > kLinearSeen) seenSet.insert(seenList.begin(), seenList.end());
+      return true;
+    }
+    return seenSet.insert(held).second;
+  };
   std::vector<const Object*> pending{this};
   bool found = false;
   const LinkVisitor visit = [&](const Object* held) {
@@ -186,7 +199,7 @@ bool Object::Reaches(const Object* object) const {
       found = true;
       return;
     }
-    if (seen.insert(held).second) pending.push_back(held);
+    if (firstSeen(held)) pending.push_back(held);
   };
   while (!pending.empty() && !found) {
     const Object* next = pending.back();
