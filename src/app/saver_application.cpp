@@ -356,14 +356,30 @@ int SaverApplication::DestroyWindows() {
 }
 
 // ---------------------------------------------------------------------------
-// Overlay. The clock, frame rate and loading screen draw through the
-// renderer's effects; until those exist the overlay is empty and only the
-// saver's own render data is made.
+// Overlay: the loading screen, the frame rate and the clock.
 
-int SaverApplication::CreateOverlayRenderData() { return CreateRenderData(); }
-int SaverApplication::ShowLoadingScreen() { return kOk; }
-void SaverApplication::DrawOverlay() {}
-int SaverApplication::ReleaseOverlayRenderData() { return kOk; }
+int SaverApplication::CreateOverlayRenderData() {
+  overlay_ = std::make_unique<Overlay>();
+  overlay_->Create();
+  return CreateRenderData();
+}
+
+int SaverApplication::ShowLoadingScreen() {
+  Renderer* renderer = GetRenderer();
+  if (renderer == nullptr || !overlay_) return kOk;
+  return overlay_->DrawLoadingScreen(*renderer);
+}
+
+void SaverApplication::DrawOverlay() {
+  Renderer* renderer = GetRenderer();
+  if (renderer == nullptr || !overlay_) return;
+  overlay_->Draw(*renderer, settings_.showFps, GetFrameRate(), settings_.showTime, settings_.hour24);
+}
+
+int SaverApplication::ReleaseOverlayRenderData() {
+  overlay_.reset();
+  return kOk;
+}
 
 // ---------------------------------------------------------------------------
 // The three phases

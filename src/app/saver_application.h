@@ -7,11 +7,13 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/frame_timer.h"
+#include "app/overlay.h"
 #include "app/saver_mode.h"
 #include "app/saver_settings.h"
 #include "core/name_table.h"
@@ -92,6 +94,9 @@ class SaverApplication : public InputHandler {
   int32_t GetDisplayHeight() const { return displayHeight_; }
   double GetTotalTime() const { return totalTime_; }
   double GetFrameRate() const { return fpsCounter_.GetRate(); }
+  // The overlay's quad, effect and camera (null before the render data is
+  // made); the scene saver draws its fade with them.
+  Overlay* GetOverlay() const { return overlay_.get(); }
 
   // Mouse moves ignored before one stops the saver (10 at start, counted for
   // the whole process and never reset; tests set it).
@@ -138,6 +143,7 @@ class SaverApplication : public InputHandler {
   double totalTime_ = 0.0;
   uint32_t shutdownPauseMs_ = 1000;
   SystemWindow* previewWindow_ = nullptr;
+  std::unique_ptr<Overlay> overlay_;
   std::vector<uint32_t> previewPixels_;
   int32_t previewWidth_ = 0;
   int32_t previewHeight_ = 0;

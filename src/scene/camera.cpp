@@ -41,9 +41,23 @@ void Camera::SetAspect(float aspect) {
   UpdateMatrices();
 }
 
+void Camera::SetMatrices(const Matrix4& view, const Matrix4& projection) {
+  fixedMatrices_ = true;
+  view_ = view;
+  projection_ = projection;
+  UpdateMatrices();
+}
+
+void Camera::ReleaseMatrices() {
+  fixedMatrices_ = false;
+  UpdateMatrices();
+}
+
 void Camera::UpdateMatrices() {
-  BuildProjection();
-  BuildView();
+  if (!fixedMatrices_) {
+    BuildProjection();
+    BuildView();
+  }
   viewProjection_ = view_ * projection_;
   BuildFrustumPlanes();
 }

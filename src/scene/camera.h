@@ -26,7 +26,15 @@ class Camera : public Node {
   void DrawSelf(DrawContext*) override {}
   void UpdateWorldBound() override {}
 
+  // Builds the view and projection from the pose and the lens (or keeps
+  // those set with SetMatrices), then their product and the planes.
   void UpdateMatrices();
+  // Fixes the view and projection: the camera keeps them, whatever its
+  // pose and lens, until ReleaseMatrices. For views that are no lens (the
+  // overlay's unit square, a mirrored view).
+  void SetMatrices(const Matrix4& view, const Matrix4& projection);
+  void ReleaseMatrices();
+  bool HasFixedMatrices() const { return fixedMatrices_; }
   void BuildProjection();
   void BuildView();
   void BuildFrustumPlanes();
@@ -67,6 +75,7 @@ class Camera : public Node {
   float nearPlane_ = 0.1f;
   float farPlane_ = 10000.0f;
   float aspect_ = 4.0f / 3.0f;
+  bool fixedMatrices_ = false;
   Vector4 frustumPlanes_[kPlaneCount];
   Matrix4 projection_ = Matrix4::Identity();
   Matrix4 view_ = Matrix4::Identity();
