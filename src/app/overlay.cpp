@@ -134,7 +134,7 @@ int Overlay::DrawLoadingScreen(Renderer& renderer) {
   renderer.Clear(kClearTarget | kClearDepth, Color{0, 1, 0, 1}, 1.0f, 0);
   if (renderer.BeginFrame() != kOk) {
     LogError(KLX_TEXT("Неудачно начало рендеринга."));
-    renderer.SetCamera(nullptr);
+    ReleaseLoadingPictures(renderer);
     return kFailed;
   }
   Transform& place = quad_->LocalTransform();
@@ -159,12 +159,16 @@ int Overlay::DrawLoadingScreen(Renderer& renderer) {
     DrawQuad(renderer);
   }
   renderer.EndFrame();
+  ReleaseLoadingPictures(renderer);
+  return kOk;
+}
+
+void Overlay::ReleaseLoadingPictures(Renderer& renderer) {
   // Shown once: the loading pictures go.
   effect_->SetTexture(nullptr);
   background_ = nullptr;
   for (Ref<Texture>& corner : corners_) corner = nullptr;
   renderer.SetCamera(nullptr);
-  return kOk;
 }
 
 void Overlay::DrawText(Renderer& renderer, const std::string& text, float x, float y, float w, float h) {

@@ -55,6 +55,7 @@ class Overlay {
  private:
   // Draws the quad and empties the queues.
   void DrawQuad(Renderer& renderer);
+  void ReleaseLoadingPictures(Renderer& renderer);
 
   Ref<Triangles> quad_;
   Ref<TextureEffect> effect_;

@@ -437,10 +437,10 @@ int SaverApplication::Initialize() {
       LogError(KLX_TEXT("Невозможно создать данные визуализации."));
       return kFailed;
     }
-    if (ShowLoadingScreen() != kOk) {
-      LogError(KLX_TEXT("Невозможно вывести загрузочный экран."));
-      return kFailed;
-    }
+    // The loading picture is a courtesy: a device that refuses the frame
+    // (lost, as the frame loop also meets it) is logged and the start goes
+    // on, the frame loop skips such frames until the device is back.
+    if (ShowLoadingScreen() != kOk) LogError(KLX_TEXT("Невозможно вывести загрузочный экран."));
     if (CreateSaverData() != kOk) {
       LogError(KLX_TEXT("Невозможно создать данные скринсейвера."));
       return kFailed;
