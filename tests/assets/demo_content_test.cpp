@@ -251,6 +251,8 @@ TEST_F(DemoContent, TheFlocksCircleTheLakeAndOneCallsOnTheNearSide) {
     periods.insert(DynamicCast<NodeAnimationController>(flocks[i]->GetController(0))->GetTrackPeriod());
   }
   EXPECT_EQ(periods.size(), 3u);
+  // A cut to the view of a flock starts that flock's track over.
+  HoldCuts(root.Get());
   auto* calls = DynamicCast<SoundNode>(root->FindByName(String("BirdCalls")));
   ASSERT_NE(calls, nullptr);
   ASSERT_NE(DynamicCast<SoundNodeAnimationController>(calls->GetController(0)), nullptr);

@@ -368,13 +368,16 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
       {"Flock2", 6, 3, {45.0f, 125.0f, 34.0f, 30.0f, 55.0f, true}, 31.0},
       {"Flock3", 8, 4, {-5.0f, 95.0f, 62.0f, 38.0f, 60.0f, false}, 67.0},
   };
-  Ref<SceneNode> firstFlock;
+  Ref<SceneNode> viewedFlock;
   for (const FlockPlan& plan : flocks) {
     Ref<SceneNode> flock =
         BuildFlock(palette, birdEffect.Get(), plan.name, plan.seed, plan.birds, plan.circle, plan.period);
     if (!flock) return Ref<SceneNode>();
+    // One view watches the last flock pass; a cut to it starts that
+    // flock's track over, so it is not the calling one, whose calls run on
+    // a track of their own.
+    viewedFlock = flock;
     if (plan.seed == flocks[0].seed) {
-      firstFlock = flock;
       Ref<SoundNode> calls = MakeSound(media, "BirdCalls", "chirps.ogg", true, true, 90, 20.0f);
       if (calls->AttachController(MakeSoundWindow("BirdCallsNearShore", plan.period, 0.75, 0.25).Get()) != kOk)
         return Ref<SceneNode>();
@@ -417,7 +420,7 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   subjects.car = car.Get();
   subjects.carLoop = &drive;
   subjects.campfire = campfire.Get();
-  subjects.flock = firstFlock.Get();
+  subjects.flock = viewedFlock.Get();
   subjects.fireSideTree = fireSideTree.Get();
   if (!AddViews(*root, subjects)) return Ref<SceneNode>();
 

@@ -216,7 +216,7 @@ bool AddViews(SceneNode& root, const Subjects& subjects) {
   views.Attached(culled.Get(), close);
 
   // The lake: a pan along the near shore, a walk down the west valley,
-  // and a view of the flock as it sweeps past, calling.
+  // and a view of a flock as it sweeps past.
   const Loop pan = Move([](float) { return OnGround(-28, 52, 2.2f); },
                         [](float s) { return Lerp({45, 6, 170}, {120, 10, 95}, Ease(s)); }, 15.0);
   views.Add("Camera07", 15.0, nullptr, &pan);

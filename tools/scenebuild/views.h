@@ -22,7 +22,7 @@ struct Subjects {
   SceneNode* car = nullptr;
   const Loop* carLoop = nullptr;  // the car's drive, for the views that follow it
   Node* campfire = nullptr;
-  Node* flock = nullptr;       // the flock that passes low along the near shore
+  Node* flock = nullptr;         // a flock that passes low along the near shore
   Node* fireSideTree = nullptr;  // stands between one fire view and the fire
 };
 
