@@ -10,10 +10,10 @@
 #include "animation/animation_controller.h"
 #include "core/controller.h"
 #include "core/ref_counted.h"
+#include "scene/camera.h"
 
 namespace klx {
 
-class Camera;
 class MemoryStream;
 
 struct CameraSet {

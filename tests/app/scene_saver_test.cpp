@@ -1,0 +1,154 @@
+// The scene saver's rules that need no window: the fade over a camera set
+// and the views under which the car is not heard.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "animation/screensaver_controller.h"
+#include "app/scene_saver.h"
+#include "assets/codecs/image_codecs.h"
+#include "assets/scene_codec.h"
+#include "core/codec_manager.h"
+#include "core/memory_stream.h"
+#include "scene/scene_node.h"
+#include "sound/sound_node.h"
+#include "sound/sound_node2.h"
+#include "support/engine_fixture.h"
+#include "vfs/file_manager.h"
+#include "vfs/memory_file.h"
+#include "vfs/virtual_directory.h"
+
+namespace klx {
+namespace {
+
+using test::Text;
+
+class SceneSaverData : public test::EngineTest {
+ protected:
+  void SetUp() override {
+    test::EngineTest::SetUp();
+    ASSERT_EQ(LoadBuiltinImageCodecs(), kOk);
+    ASSERT_EQ(CodecManager::LoadCodec(String("RAR2FileCodec"), nullptr), kOk);
+    ASSERT_EQ(CodecManager::LoadCodec(String("STRSceneCodec"), nullptr), kOk);
+    saver_ = new SceneSaver();
+    saver_->SetCachePause(0);
+  }
+  void TearDown() override {
+    if (saver_) (void)saver_->ReleaseSaverData();
+    saver_ = nullptr;
+    test::EngineTest::TearDown();
+  }
+  void MountDemo() { ASSERT_EQ(FileManager::AttachResourceArchive(227, String("Media.rar2"), String()), kOk); }
+
+  Ref<SceneSaver> saver_;
+};
+
+TEST_F(SceneSaverData, TheDemoLoadsWithItsSetsCarAndEveryTextureCachedOnce) {
+  MountDemo();
+  ASSERT_EQ(saver_->CreateSaverData(), kOk);
+  ASSERT_NE(saver_->GetScreensaver(), nullptr);
+  EXPECT_GE(saver_->GetScreensaver()->GetCurrent(), 0);
+  log_->lines.clear();
+  ASSERT_EQ(saver_->CacheSaverData(), kOk);
+  // Between the two lines, one line per distinct texture.
+  std::vector<std::string> names;
+  bool inside = false;
+  for (const test::LoggedLine& line : log_->lines) {
+    if (line.level != kLogInfo) continue;
+    if (line.text == Text("Кеширование...")) inside = true;
+    else if (line.text == Text("Кеширование закончено.")) inside = false;
+    else if (inside) names.push_back(line.text);
+  }
+  EXPECT_GE(names.size(), 8u);
+  for (size_t i = 0; i < names.size(); ++i) {
+    for (size_t j = i + 1; j < names.size(); ++j) EXPECT_NE(names[i], names[j]);
+  }
+}
+
+TEST_F(SceneSaverData, SoundSettingsSilenceWhatTheySay) {
+  MountDemo();
+  for (bool sfx : {false, true}) {
+    for (bool music : {false, true}) {
+      Ref<SceneSaver> saver(new SceneSaver());
+      saver->GetSettings().sfx = sfx;
+      saver->GetSettings().music = music;
+      ASSERT_EQ(saver->CreateSaverData(), kOk);
+      Array<Object*> nodes(8, 8);
+      saver->GetRoot()->CollectByType(SoundNode::TYPE, nodes);
+      saver->GetRoot()->CollectByType(SoundNode2::TYPE, nodes);
+      ASSERT_GE(nodes.Count(), 4);
+      for (Object* object : nodes) {
+        const bool isMusic = object->GetName() == "Music";
+        const int32_t volume = static_cast<SoundNodeBase*>(object)->GetVolume();
+        if (isMusic) {
+          EXPECT_EQ(volume == 0, !music) << "sfx " << sfx << " music " << music;
+        } else if (!sfx) {
+          EXPECT_EQ(volume, 0) << object->GetName().CStr();
+        } else {
+          EXPECT_GT(volume, 0) << object->GetName().CStr();
+        }
+      }
+      ASSERT_EQ(saver->ReleaseSaverData(), kOk);
+    }
+  }
+}
+
+TEST_F(SceneSaverData, AMissingOrSetlessSceneIsRefusedWithItsLine) {
+  EXPECT_EQ(saver_->CreateSaverData(), kFailed);
+  EXPECT_TRUE(log_->Has(kLogError, Text("Невозможно найти файл данных скринсейвера.")));
+  // A scene without camera sets, as "Main.STR" in a directory of the file
+  // system.
+  Ref<SceneNode> plain(new SceneNode(String("plain")));
+  const std::string path = ::testing::TempDir() + "klx_setless_" + std::to_string(getpid()) + ".STR";
+  {
+    VirtualFile saved{String(path.c_str())};
+    ASSERT_EQ(SaveScene(&saved, plain.Get()), kOk);
+  }
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::remove(path.c_str());
+  ASSERT_FALSE(bytes.empty());
+  auto* content = new uint8_t[bytes.size()];
+  std::memcpy(content, bytes.data(), bytes.size());
+  auto* file = new MemoryFile(String("Main.STR"));
+  file->SetContent(content, static_cast<int32_t>(bytes.size()));
+  auto* directory = new VirtualDirectory(String("Setless"), FileManager::GetRoot());
+  ASSERT_EQ(directory->AddFile(file), kOk);
+  EXPECT_EQ(saver_->CreateSaverData(), kFailed);
+  EXPECT_TRUE(log_->Has(kLogError, Text("В сцене нет контроллера скринсейвера.")));
+  EXPECT_EQ(saver_->GetRoot(), nullptr);
+}
+
+TEST(SceneSaverRules, TheFadeRisesOverTheLastSecondAndFallsOverTheFirst) {
+  // A set of 12 s whose fade-in starts at 0.
+  EXPECT_DOUBLE_EQ(FadeAlpha(6.0, 12.0, 0.0), 0.0);   // inside
+  EXPECT_DOUBLE_EQ(FadeAlpha(11.5, 12.0, 0.0), 0.5);  // half a second before the cut
+  EXPECT_DOUBLE_EQ(FadeAlpha(12.0, 12.0, 0.0), 1.0);  // at the cut
+  EXPECT_DOUBLE_EQ(FadeAlpha(0.0, 12.0, 0.0), 1.0);   // just after it
+  EXPECT_DOUBLE_EQ(FadeAlpha(0.25, 12.0, 0.0), 0.75);
+  EXPECT_DOUBLE_EQ(FadeAlpha(1.0, 12.0, 0.0), 0.0);
+  // A later fade-in start holds the fade until then; before it, the value
+  // is past 1 (not clamped).
+  EXPECT_DOUBLE_EQ(FadeAlpha(2.5, 12.0, 2.0), 0.5);
+  EXPECT_DOUBLE_EQ(FadeAlpha(4.0, 12.0, 2.0), 0.0);
+  EXPECT_GT(FadeAlpha(1.0, 12.0, 2.0), 1.0);
+}
+
+TEST(SceneSaverRules, TheCarIsSilentUnderTheSixFarViewsOnly) {
+  for (const char* far : {"Camera03", "Camera04", "Camera06", "Camera11", "Camera17", "Camera18"}) {
+    EXPECT_TRUE(IsFarView(far)) << far;
+  }
+  for (const char* near : {"Camera01", "Camera05", "Camera12", "camera03", "Camera03 ", ""}) {
+    EXPECT_FALSE(IsFarView(near)) << near;
+  }
+}
+
+}  // namespace
+}  // namespace klx
