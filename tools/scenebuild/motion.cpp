@@ -81,6 +81,17 @@ Loop TimeClosedPath(const std::vector<Vector3>& points, Speed speedAt) {
   return loop;
 }
 
+// The controller plays `animation` looped over its whole track.
+void PlayLooped(AnimationController& controller, Animation* animation) {
+  controller.AddAnimation(animation);
+  AnimationFrame frame;
+  frame.animation = animation;
+  frame.mode = AnimationFrame::kLoop;
+  frame.start = 0.0;
+  frame.end = 1.0;
+  controller.AddFrame(frame);
+}
+
 }  // namespace
 
 Quaternion Heading(const Vector3& forward, const Vector3& lean) {
@@ -143,13 +154,7 @@ Ref<NodeAnimationController> MakeLoopController(const char* name, const Loop& lo
     animation->AddKeyframe(std::move(keyframe));
   }
   Ref<NodeAnimationController> controller(new NodeAnimationController(String(name)));
-  controller->AddAnimation(animation.Get());
-  AnimationFrame frame;
-  frame.animation = animation;
-  frame.mode = AnimationFrame::kLoop;
-  frame.start = 0.0;
-  frame.end = 1.0;
-  controller->AddFrame(frame);
+  PlayLooped(*controller, animation.Get());
   controller->SetTrackPeriod(loop.period);
   return controller;
 }
@@ -172,13 +177,7 @@ Ref<SoundNodeAnimationController> MakeSoundWindow(const char* name, double perio
     add(onFrom, true);
   }
   Ref<SoundNodeAnimationController> controller(new SoundNodeAnimationController(String(name)));
-  controller->AddAnimation(animation.Get());
-  AnimationFrame frame;
-  frame.animation = animation;
-  frame.mode = AnimationFrame::kLoop;
-  frame.start = 0.0;
-  frame.end = 1.0;
-  controller->AddFrame(frame);
+  PlayLooped(*controller, animation.Get());
   controller->SetTrackPeriod(period);
   return controller;
 }
