@@ -106,6 +106,10 @@ class SaverApplication : public InputHandler {
  protected:
   // Sets or clears the running flag (Initialize sets it once all is ready).
   void SetRunning(bool running) { running_ = running; }
+  // The overlay of clock and frame rate and the loading screen; creating it
+  // ends with CreateRenderData.
+  int CreateOverlayRenderData();
+  int ReleaseOverlayRenderData();
 
  private:
   void ChooseMode();
@@ -114,11 +118,8 @@ class SaverApplication : public InputHandler {
   int CreateWindows();
   int DestroyWindows();
   int RunFrameLoop();
-  // The overlay of clock and frame rate and the loading screen.
-  int CreateOverlayRenderData();
   int ShowLoadingScreen();
   void DrawOverlay();
-  int ReleaseOverlayRenderData();
   String GetWindowTitle() const;
   String GetPreviewClassName() const;
   // The preview: "preview.bmp" from the resource archive, painted scaled

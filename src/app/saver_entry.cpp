@@ -20,6 +20,20 @@ std::string GetSaverLogPath() {
   return folder + "/KLXLog.txt";
 }
 
+void RunSaverPhases(SaverApplication& saver) {
+  if (saver.Initialize() != kOk) {
+    LogError(KLX_TEXT("Невозможно создать скринсейвер."));
+  } else {
+    LogInfo(KLX_TEXT("Сейвер создан."));
+    if (saver.Run() != kOk) {
+      LogError(KLX_TEXT("Работа скринсейвера завершена некорректно."));
+    } else {
+      LogInfo(KLX_TEXT("Работа скринсейвера завершена корректно."));
+    }
+  }
+  if (saver.Shutdown() != kOk) LogError(KLX_TEXT("Ошибка при окончании работы скринсейвера."));
+}
+
 int RunSaverProcess(const std::string& commandLine) {
   // No announcement that a screensaver runs: an X11 host knows it already,
   // since it started the program.
@@ -37,17 +51,7 @@ int RunSaverProcess(const std::string& commandLine) {
   try {
     Ref<SceneSaver> saver(new SceneSaver());
     saver->SetCommandLine(commandLine);
-    if (saver->Initialize() != kOk) {
-      LogError(KLX_TEXT("Невозможно создать скринсейвер."));
-    } else {
-      LogInfo(KLX_TEXT("Сейвер создан."));
-      if (saver->Run() != kOk) {
-        LogError(KLX_TEXT("Работа скринсейвера завершена некорректно."));
-      } else {
-        LogInfo(KLX_TEXT("Работа скринсейвера завершена корректно."));
-      }
-    }
-    if (saver->Shutdown() != kOk) LogError(KLX_TEXT("Ошибка при окончании работы скринсейвера."));
+    RunSaverPhases(*saver);
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_ShowCursor(SDL_ENABLE);
     saver = nullptr;
     LogInfo(KLX_TEXT("Конец лога."));

@@ -6,9 +6,16 @@
 
 namespace klx {
 
+class SaverApplication;
+
 // The log file: <data folder>/VELMORA Studio/KLXLog.txt, or empty when the
 // user has no data folder.
 std::string GetSaverLogPath();
+
+// Initialize, then Run when that succeeded, then Shutdown in any case, each
+// outcome logged. A failed start is not the process's failure: the run ends
+// normally after it.
+void RunSaverPhases(SaverApplication& saver);
 
 // Runs the saver for a command line (program name first); the process's
 // exit code: 0 after a normal run, 1 when an exception escaped.

@@ -8,11 +8,19 @@
 #include <SDL.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
 
 #include "app/frame_timer.h"
+#include "app/saver_entry.h"
+#include "app/scene_saver.h"
+#include "assets/scene_codec.h"
+#include "scene/scene_node.h"
+#include "vfs/file_manager.h"
+#include "vfs/memory_file.h"
+#include "vfs/virtual_directory.h"
 #include "app/settings_store.h"
 #include "sound/sound_manager.h"
 #include "platform/key_table.h"
@@ -416,6 +424,116 @@ TEST(SaverRun, AFailingUpdateEndsTheLoopAndAFailingReleaseStopsShutdown) {
   // The engine is still up, as the shut-down stopped early: finish it here.
   saver->failHook.clear();
   EXPECT_EQ(saver->Shutdown(), kOk);
+}
+
+// -- the scene saver through the program's phases --------------------------
+
+// A scene saver whose "Main.STR" is taken away or replaced once the media
+// archive is mounted, before the scene is looked for.
+class MediaSwappingSaver : public SceneSaver {
+ public:
+  enum class Swap { kNone, kRemove, kDamage, kSetless };
+  explicit MediaSwappingSaver(Swap swap) : swap_(swap) {
+    SetRendererModuleName(String("TestRenderer"));
+    SetShutdownPause(0);
+    SetCachePause(0);
+  }
+  int AfterEngineStart() override {
+    if (SceneSaver::AfterEngineStart() != kOk) return kFailed;
+    if (swap_ == Swap::kNone) return kOk;
+    VirtualFile* original = FileManager::FindFile(String("Main.STR"));
+    if (original == nullptr || original->GetParent() == nullptr) return kFailed;
+    VirtualDirectory* directory = original->GetParent();
+    if (directory->RemoveFile(original) != kOk) return kFailed;
+    delete original;
+    std::vector<uint8_t> bytes;
+    if (swap_ == Swap::kDamage) {
+      bytes.assign(64, 0xA5);
+    } else if (swap_ == Swap::kSetless) {
+      bytes = SetlessScene();
+      if (bytes.empty()) return kFailed;
+    } else {
+      return kOk;
+    }
+    auto* content = new uint8_t[bytes.size()];
+    std::memcpy(content, bytes.data(), bytes.size());
+    auto* file = new MemoryFile(String("Main.STR"));
+    file->SetContent(content, static_cast<int32_t>(bytes.size()));
+    return directory->AddFile(file);
+  }
+
+ private:
+  // A plain node stored as a scene file: it loads, and has no camera sets.
+  static std::vector<uint8_t> SetlessScene() {
+    Ref<SceneNode> plain(new SceneNode(String("plain")));
+    test::ScratchFolder scratch;
+    const std::string path = scratch.path() + "/Main.STR";
+    {
+      VirtualFile saved{String(path.c_str())};
+      if (SaveScene(&saved, plain.Get()) != kOk) return {};
+    }
+    const std::string text = ReadText(path);
+    return std::vector<uint8_t>(text.begin(), text.end());
+  }
+
+  Swap swap_;
+};
+
+TEST(SceneSaverRun, AMissingDamagedOrSetlessSceneEndsTheRunNormally) {
+  using Swap = MediaSwappingSaver::Swap;
+  UserFolders folders;
+  OffscreenVideo video;
+  const std::pair<Swap, const char*> cases[] = {
+      {Swap::kRemove, "Невозможно найти файл данных скринсейвера."},
+      {Swap::kDamage, "Невозможно загрузить данные скринсейвера из файла."},
+      {Swap::kSetless, "В сцене нет контроллера скринсейвера."},
+  };
+  for (const auto& [swap, reason] : cases) {
+    test::ScopedLogCapture log;
+    Ref<MediaSwappingSaver> saver(new MediaSwappingSaver(swap));
+    saver->SetCommandLine("klx-saver /s");
+    RunSaverPhases(*saver);
+    // The reason, then the chain up to the program, and a normal shutdown;
+    // no frame was run.
+    std::vector<std::string> errors;
+    for (const test::LoggedLine& line : log->lines) {
+      if (line.level == kLogError) errors.push_back(line.text);
+    }
+    const std::vector<std::string> expected{
+        Text(reason), Text("Невозможно создать данные скринсейвера."), Text("Невозможно создать скринсейвер.")};
+    // The stand-in renderer loses the loading screen's frame; that line
+    // comes before the chain.
+    ASSERT_GE(errors.size(), expected.size()) << reason;
+    EXPECT_EQ(std::vector<std::string>(errors.end() - expected.size(), errors.end()), expected) << reason;
+    EXPECT_FALSE(log->Has(kLogInfo, Text("Сейвер создан."))) << reason;
+    EXPECT_TRUE(log->Has(kLogInfo, Text("Скринсейвер завершил работу."))) << reason;
+    EXPECT_EQ(GetRenderer(), nullptr) << reason;
+  }
+}
+
+TEST(SceneSaverRun, TheDemoPlaysFramesUntilAKey) {
+  UserFolders folders;
+  OffscreenVideo video;
+  test::ScopedLogCapture log;
+  Ref<MediaSwappingSaver> saver(new MediaSwappingSaver(MediaSwappingSaver::Swap::kNone));
+  saver->SetCommandLine("klx-saver /s");
+  int presents = 0;
+  test::TestRenderer::onPresent = [&presents](test::TestRenderer&) {
+    if (++presents == 30) PushKey(SDL_SCANCODE_ESCAPE);
+  };
+  RunSaverPhases(*saver);
+  test::TestRenderer::onPresent = nullptr;
+  EXPECT_GE(presents, 30);
+  EXPECT_TRUE(log->Has(kLogInfo, Text("Сейвер создан.")));
+  EXPECT_TRUE(log->Has(kLogInfo, Text("Кеширование закончено.")));
+  EXPECT_TRUE(log->Has(kLogInfo, Text("Работа скринсейвера завершена корректно.")));
+  EXPECT_TRUE(log->Has(kLogInfo, Text("Скринсейвер завершил работу.")));
+  // No error but a missing sound device's.
+  const std::string noSound = Text("Невозможно инициализировать звук.");
+  for (const test::LoggedLine& line : log->lines) {
+    if (line.level == kLogError && line.text.rfind(noSound, 0) != 0) ADD_FAILURE() << line.text;
+  }
+  EXPECT_EQ(saver->GetRoot(), nullptr);  // released with the run
 }
 
 }  // namespace

@@ -17,6 +17,8 @@
 #include "assets/scene_codec.h"
 #include "core/codec_manager.h"
 #include "core/memory_stream.h"
+#include "render/device_renderer.h"
+#include "render/renderer.h"
 #include "scene/scene_node.h"
 #include "sound/sound_node.h"
 #include "sound/sound_node2.h"
@@ -24,6 +26,7 @@
 #include "vfs/file_manager.h"
 #include "vfs/memory_file.h"
 #include "vfs/virtual_directory.h"
+#include "offscreen_renderer.h"
 
 namespace klx {
 namespace {
@@ -124,6 +127,65 @@ TEST_F(SceneSaverData, AMissingOrSetlessSceneIsRefusedWithItsLine) {
   EXPECT_EQ(saver_->CreateSaverData(), kFailed);
   EXPECT_TRUE(log_->Has(kLogError, Text("В сцене нет контроллера скринсейвера.")));
   EXPECT_EQ(saver_->GetRoot(), nullptr);
+}
+
+// The fade drawn: half a second before a cut, the frame is half as bright
+// as the same frame without the fade; in the middle of the set nothing
+// darkens it.
+class FadingSaver : public SceneSaver {
+ public:
+  using SaverApplication::CreateOverlayRenderData;
+  using SaverApplication::ReleaseOverlayRenderData;
+};
+
+TEST_F(SceneSaverData, HalfASecondBeforeACutTheFrameIsHalfAsBright) {
+  constexpr int kWidth = 160, kHeight = 90;
+  DeviceRenderer* renderer = OpenOffscreenRenderer(kWidth, kHeight, "fade");
+  if (renderer == nullptr) GTEST_SKIP() << "no GL renderer here";
+  ASSERT_EQ(FileManager::AttachResourceArchive(134, String("CustomData.rar2"), String()), kOk);
+  MountDemo();
+  {
+    Ref<FadingSaver> saver(new FadingSaver());
+    ASSERT_EQ(saver->CreateOverlayRenderData(), kOk);
+    ASSERT_EQ(saver->CreateSaverData(), kOk);
+    ASSERT_EQ(saver->Update(0.0), kOk);
+    ScreensaverController* sets = saver->GetScreensaver();
+    const int32_t current = sets->GetCurrent();
+    const double duration = sets->GetCurrentSet()->duration;
+    ASSERT_GT(duration, 2.0);
+    auto meanBrightness = [&](bool withFade) {
+      renderer->Clear(kClearTarget | kClearDepth, Color{0, 0, 0, 1}, 1.0f, 0);
+      EXPECT_EQ(renderer->BeginFrame(), kOk);
+      if (withFade) {
+        EXPECT_EQ(saver->Render(), kOk);
+      } else {
+        static_cast<Node*>(saver->GetRoot())->Draw(renderer);
+        renderer->FlushQueues();
+      }
+      renderer->EndFrame();
+      std::vector<uint8_t> rgba;
+      EXPECT_TRUE(renderer->GetDevice()->ReadPixels(0, 0, kWidth, kHeight, &rgba));
+      double sum = 0;
+      for (size_t i = 0; i + 3 < rgba.size(); i += 4) sum += rgba[i] + rgba[i + 1] + rgba[i + 2];
+      return sum / (3.0 * kWidth * kHeight);
+    };
+    ASSERT_EQ(saver->Update(duration / 2 - sets->GetElapsed()), kOk);
+    const double middle = meanBrightness(true);
+    EXPECT_GT(middle, 20.0);
+    EXPECT_NEAR(meanBrightness(false), middle, 0.5);
+    ASSERT_EQ(saver->Update(duration - 0.5 - sets->GetElapsed()), kOk);
+    ASSERT_EQ(sets->GetCurrent(), current);
+    ASSERT_NEAR(sets->GetElapsed(), duration - 0.5, 1e-6);
+    const double faded = meanBrightness(true);
+    const double plain = meanBrightness(false);
+    EXPECT_GT(plain, 20.0);
+    EXPECT_NEAR(faded / plain, 0.5, 0.05);
+    EXPECT_NEAR(faded / middle, 0.5, 0.15);  // the view itself changes a little
+    ASSERT_EQ(saver->ReleaseSaverData(), kOk);
+    ASSERT_EQ(saver->ReleaseOverlayRenderData(), kOk);
+    ASSERT_EQ(saver->ReleaseRenderData(), kOk);
+  }
+  ReleaseRenderer();
 }
 
 TEST(SceneSaverRules, TheFadeRisesOverTheLastSecondAndFallsOverTheFirst) {
