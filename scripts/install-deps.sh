@@ -28,6 +28,8 @@ packages=(
   # X servers for the window tests: Xvfb, and Xorg's dummy driver for two
   # displays; xdotool sends keys and mouse moves, xrandr adds the outputs
   xvfb xauth xdotool x11-utils x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy
+  # measures the sound the saver writes through OpenAL Soft's wave output
+  sox
 )
 
 missing=()

@@ -75,8 +75,25 @@ bool UnregisterWindowClass() {
   return true;
 }
 
+// Takes a full-screen X11 window off the screen at once. SDL, leaving full
+// screen on a window that is still mapped, waits up to 100 ms for the window
+// manager to move it back; a withdrawn window skips that wait, so the saver
+// disappears as soon as it is closed.
+void WithdrawFullScreen(SDL_Window* window) {
+  if ((SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) == 0) return;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  Display* display = info.info.x11.display;
+  XWithdrawWindow(display, info.info.x11.window, DefaultScreen(display));
+  XSync(display, False);
+}
+
 void DestroyOne(SystemWindow* window) {
-  if (window->sdl != nullptr) SDL_DestroyWindow(window->sdl);
+  if (window->sdl != nullptr) {
+    WithdrawFullScreen(window->sdl);
+    SDL_DestroyWindow(window->sdl);
+  }
   if (window->childDisplay != nullptr) {
     {
       ScopedXErrorTrap trap(window->childDisplay);  // the host may have destroyed it already
