@@ -9,7 +9,7 @@ root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 # The layers from the bottom up (src/CMakeLists.txt links them in this
 # order). audio_library is the loadable audio library, built on its own: it
 # includes nothing of the engine, and the sound layer includes its interface.
-layers=(audio_library core platform vfs assets scene sound animation device shader_asm render gl app saver)
+layers=(audio_library core platform vfs assets scene sound animation device shader_asm render gl app dialogs saver)
 declare -A rank
 for i in "${!layers[@]}"; do rank[${layers[$i]}]=$i; done
 

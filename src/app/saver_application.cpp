@@ -454,14 +454,22 @@ int SaverApplication::Initialize() {
   return kOk;
 }
 
+int SaverApplication::RunSettingsDialog() {
+  SettingsDialogRunner* runner = GetSettingsDialogRunner();
+  if (runner == nullptr) {
+    // A program built without a window-system dialog (tests, tools).
+    LogError(KLX_TEXT("Диалог настроек в этой версии отсутствует."));
+    return kFailed;
+  }
+  // 1 after OK, 2 after Cancel; 0 when the dialog could not be shown.
+  return runner->RunSettingsDialog(*this, parentWindow_) == 0 ? kFailed : kOk;
+}
+
 int SaverApplication::Run() {
   switch (mode_) {
     case kSaverModeConfigure:
       LogInfo(KLX_TEXT("Запущен режим конфигурирования."));
-      // The settings dialog is not part of this program yet: it ends as if
-      // cancelled, leaving the stored settings as they are.
-      LogInfo(KLX_TEXT("Диалог настроек в этой версии отсутствует."));
-      return kOk;
+      return RunSettingsDialog();
     case kSaverModePreview:
       return RunPreview();
     case kSaverModePassword:

@@ -16,6 +16,7 @@
 #include "app/overlay.h"
 #include "app/saver_mode.h"
 #include "app/saver_settings.h"
+#include "app/settings_dialog.h"
 #include "core/name_table.h"
 #include "platform/input_manager.h"
 
@@ -58,9 +59,10 @@ class SaverApplication : public InputHandler {
   virtual int ParseExtraDefaults(std::string_view key, std::string_view value) = 0;
   virtual int ReadExtraRegistryValues(const std::map<std::string, int32_t>& stored) = 0;
   virtual int WriteExtraRegistryValues(std::vector<std::pair<std::string, int32_t>>* values) = 0;
-  virtual intptr_t SettingsDialogMessage(void* dialog, uint32_t message, uintptr_t wParam,
-                                         intptr_t lParam) = 0;
-  virtual void AfterVideoModesListed() = 0;
+  // The settings dialog: `event` happened to it (the scene saver shows its
+  // picture when it opens), and its mode list was filled.
+  virtual int SettingsDialogMessage(SettingsDialogView& dialog, SettingsDialogEvent event) = 0;
+  virtual void AfterVideoModesListed(SettingsDialogView& dialog) = 0;
   virtual int AfterEngineStart() = 0;
   virtual int BeforeEngineStop() = 0;
   virtual int Update(double deltaSeconds) = 0;
@@ -70,7 +72,7 @@ class SaverApplication : public InputHandler {
   virtual int CreateSaverData() = 0;
   virtual int ReleaseSaverData() = 0;
   virtual int CacheSaverData() = 0;
-  virtual int UpdateSettingsDialog(void* dialog) = 0;
+  virtual int UpdateSettingsDialog(SettingsDialogView& dialog) = 0;
 
   // Settings and local strings.
   int LoadDefaults();
@@ -118,6 +120,7 @@ class SaverApplication : public InputHandler {
   int CreateWindows();
   int DestroyWindows();
   int RunFrameLoop();
+  int RunSettingsDialog();
   int ShowLoadingScreen();
   void DrawOverlay();
   String GetWindowTitle() const;

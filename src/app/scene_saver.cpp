@@ -49,11 +49,22 @@ int SceneSaver::AfterSettingsLogged() { return kOk; }
 int SceneSaver::ParseExtraDefaults(std::string_view, std::string_view) { return kOk; }
 int SceneSaver::ReadExtraRegistryValues(const std::map<std::string, int32_t>&) { return kOk; }
 int SceneSaver::WriteExtraRegistryValues(std::vector<std::pair<std::string, int32_t>>*) { return kOk; }
-intptr_t SceneSaver::SettingsDialogMessage(void*, uint32_t, uintptr_t, intptr_t) { return 0; }
-void SceneSaver::AfterVideoModesListed() {}
+int SceneSaver::SettingsDialogMessage(SettingsDialogView& dialog, SettingsDialogEvent event) {
+  if (event != SettingsDialogEvent::kOpened) return kOk;
+  // "settings.bmp" is read once per process; the dialog keeps its own copy.
+  if (!settingsPicture_) {
+    VirtualFile* file = FileManager::FindFile(String("settings.bmp"));
+    if (file == nullptr) return kOk;  // the frame stays empty
+    settingsPicture_ = new Image(file, String());
+  }
+  if (settingsPicture_->GetPixels() != nullptr) dialog.ShowPicture(dialog_control::kPicture, *settingsPicture_);
+  return kOk;
+}
+
+void SceneSaver::AfterVideoModesListed(SettingsDialogView&) {}
 int SceneSaver::AfterEngineStart() { return kOk; }
 int SceneSaver::BeforeEngineStop() { return kOk; }
-int SceneSaver::UpdateSettingsDialog(void*) { return kOk; }
+int SceneSaver::UpdateSettingsDialog(SettingsDialogView&) { return kOk; }
 
 // ---------------------------------------------------------------------------
 // The scene

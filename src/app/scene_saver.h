@@ -11,6 +11,7 @@
 namespace klx {
 
 class ColorEffect;
+class Image;
 class Object;
 class ScreensaverController;
 class SoundNode;
@@ -33,9 +34,8 @@ class SceneSaver : public SaverApplication {
   int ParseExtraDefaults(std::string_view key, std::string_view value) override;
   int ReadExtraRegistryValues(const std::map<std::string, int32_t>& stored) override;
   int WriteExtraRegistryValues(std::vector<std::pair<std::string, int32_t>>* values) override;
-  intptr_t SettingsDialogMessage(void* dialog, uint32_t message, uintptr_t wParam,
-                                 intptr_t lParam) override;
-  void AfterVideoModesListed() override;
+  int SettingsDialogMessage(SettingsDialogView& dialog, SettingsDialogEvent event) override;
+  void AfterVideoModesListed(SettingsDialogView& dialog) override;
   int AfterEngineStart() override;
   int BeforeEngineStop() override;
   int Update(double deltaSeconds) override;
@@ -45,7 +45,7 @@ class SceneSaver : public SaverApplication {
   int CreateSaverData() override;
   int ReleaseSaverData() override;
   int CacheSaverData() override;
-  int UpdateSettingsDialog(void* dialog) override;
+  int UpdateSettingsDialog(SettingsDialogView& dialog) override;
 
   Object* GetRoot() const { return root_.Get(); }
   ScreensaverController* GetScreensaver() const { return screensaver_; }
@@ -57,6 +57,7 @@ class SceneSaver : public SaverApplication {
   void SilenceSounds();
 
   Ref<Object> root_;
+  Ref<Image> settingsPicture_;
   Ref<ColorEffect> fade_;
   // Valid while the root holds the scene.
   ScreensaverController* screensaver_ = nullptr;
