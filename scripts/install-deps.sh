@@ -15,6 +15,8 @@ packages=(
   # OpenGL through libepoxy; Mesa's llvmpipe draws without a GPU (GLX under
   # an X server, EGL with SDL's offscreen driver)
   libepoxy-dev libgl1 libgl1-mesa-dri libegl1 libegl-mesa0
+  # the settings and about dialogs
+  libgtk-3-dev
   # sound: OpenAL Soft mixes, libvorbisfile decodes Ogg Vorbis (libvorbisenc
   # encodes the tests' sounds)
   libopenal-dev libvorbis-dev

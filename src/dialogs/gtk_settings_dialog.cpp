@@ -332,7 +332,9 @@ int GtkSettingsDialog::Run() {
   } else if (!g_placedOnce) {
     int32_t width = 0, height = 0;
     DesktopSize(&width, &height);
-    const DialogPlace place = FirstDialogPlace(width, height);
+    // GTK places windows in its own units: device pixels over the scale.
+    const int32_t scale = std::max(1, gtk_widget_get_scale_factor(dialog_));
+    const DialogPlace place = FirstDialogPlace(width / scale, height / scale);
     gtk_window_move(GTK_WINDOW(dialog_), place.x, place.y);
   }
   g_placedOnce = true;
@@ -356,11 +358,20 @@ int GtkSettingsDialog::Respond(int32_t response) {
 
 void GtkSettingsDialog::OpenWebSite() {
   const std::string& url = saver_.GetDefaults().webSiteUrl;
+  // Only a desktop that has a program for the address's scheme is asked:
+  // without one, GIO may hand the address on to services that are not
+  // there, and the user would see nothing happen.
+  gchar* scheme = g_uri_parse_scheme(url.c_str());
+  GAppInfo* handler = scheme != nullptr ? g_app_info_get_default_for_uri_scheme(scheme) : nullptr;
+  g_free(scheme);
   GError* error = nullptr;
-  if (!url.empty() && gtk_show_uri_on_window(GTK_WINDOW(dialog_), url.c_str(), GDK_CURRENT_TIME, &error)) return;
+  if (handler != nullptr) {
+    g_object_unref(handler);
+    if (gtk_show_uri_on_window(GTK_WINDOW(dialog_), url.c_str(), GDK_CURRENT_TIME, &error)) return;
+  }
   LogError(KLX_TEXT("Невозможно открыть адрес [%s]."), url.c_str());
   std::string text = LocalText(saver_, "Mes_Settings_VisitFailed");
-  if (text.empty()) text = "The web site could not be opened.";
+  if (text.empty()) text = "No program to open web addresses is set up on this desktop.";
   GtkWidget* message = gtk_message_dialog_new(GTK_WINDOW(dialog_), GTK_DIALOG_MODAL, GTK_MESSAGE_INFO,
                                               GTK_BUTTONS_OK, "%s", text.c_str());
   gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(message), "%s%s%s", url.c_str(),

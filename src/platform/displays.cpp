@@ -1,6 +1,7 @@
 #include "platform/displays.h"
 
 #include <SDL.h>
+#include <X11/Xlib.h>
 #include <dlfcn.h>
 
 namespace klx {
@@ -40,8 +41,33 @@ void KeepGraphicsLibrariesLoaded() {
   }
 }
 
+namespace {
+
+// A preview's window lives inside its host's, and the host may destroy it
+// at any time; requests about it that are still in flight (SDL's input
+// method gives the window its event mask back when the video system quits)
+// then fail with BadWindow, and Xlib's default handler ends the process for
+// that. Such errors are ignored; any other goes on to the default handler.
+// Installed before SDL starts its video, so SDL's own handler passes errors
+// here and puts this one back when it quits.
+XErrorHandler g_defaultXErrorHandler = nullptr;
+int IgnoreGoneWindows(Display* display, XErrorEvent* error) {
+  if (error->error_code == BadWindow || error->error_code == BadDrawable) return 0;
+  return g_defaultXErrorHandler != nullptr ? g_defaultXErrorHandler(display, error) : 0;
+}
+
+void IgnoreGoneWindowsOnce() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  g_defaultXErrorHandler = XSetErrorHandler(&IgnoreGoneWindows);
+}
+
+}  // namespace
+
 bool AcquireVideo() {
   KeepGraphicsLibrariesLoaded();
+  IgnoreGoneWindowsOnce();
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");

@@ -38,6 +38,26 @@ int RecordXError(Display*, XErrorEvent*) {
   return 0;
 }
 
+// A child of a foreign window goes when its host destroys the parent, and
+// SDL may still ask about it: Xlib's default handler would end the process
+// for that. Errors about windows that are gone are recorded and ignored;
+// every other error goes to the handler that was there before.
+XErrorHandler g_previousXErrorHandler = nullptr;
+int ForgiveGoneWindows(Display* display, XErrorEvent* error) {
+  if (error->error_code == BadWindow || error->error_code == BadDrawable) {
+    g_xErrorSeen = true;
+    return 0;
+  }
+  return g_previousXErrorHandler != nullptr ? g_previousXErrorHandler(display, error) : 0;
+}
+
+void ForgiveGoneWindowsOnce() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  g_previousXErrorHandler = XSetErrorHandler(&ForgiveGoneWindows);
+}
+
 // Holds an X error handler that records errors instead of ending the
 // process, for the calls on a foreign window that may already be gone.
 class ScopedXErrorTrap {
@@ -166,6 +186,7 @@ SystemWindow* CreateChildWindow(const char* title, uint64_t parent) {
       return nullptr;
     }
   }
+  ForgiveGoneWindowsOnce();
   SDL_Window* sdl = SDL_CreateWindowFrom(reinterpret_cast<void*>(static_cast<uintptr_t>(child)));
   if (sdl == nullptr) {
     XDestroyWindow(display, child);

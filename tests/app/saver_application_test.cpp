@@ -16,6 +16,7 @@
 #include "app/frame_timer.h"
 #include "app/saver_entry.h"
 #include "app/scene_saver.h"
+#include "app/settings_dialog.h"
 #include "assets/scene_codec.h"
 #include "scene/scene_node.h"
 #include "vfs/file_manager.h"
@@ -424,6 +425,43 @@ TEST(SaverRun, AFailingUpdateEndsTheLoopAndAFailingReleaseStopsShutdown) {
   // The engine is still up, as the shut-down stopped early: finish it here.
   saver->failHook.clear();
   EXPECT_EQ(saver->Shutdown(), kOk);
+}
+
+// The configuration mode hands the dialog to the registered runner with the
+// host's window, and succeeds unless no dialog could be shown.
+class StandInDialogs : public SettingsDialogRunner {
+ public:
+  int RunSettingsDialog(SaverApplication&, uint64_t parent) override {
+    parents.push_back(parent);
+    return result;
+  }
+  int result = 1;
+  std::vector<uint64_t> parents;
+};
+
+TEST(SaverRun, TheConfigurationModeRunsTheDialogAndFailsOnlyWithoutOne) {
+  UserFolders folders;
+  OffscreenVideo video;
+  StandInDialogs dialogs;
+  for (const char* commandLine : {"klx-saver /c 4242", "klx-saver /c"}) {
+    for (int result : {0, 1, 2}) {
+      test::ScopedLogCapture log;
+      Ref<RecordingSaver> saver(new RecordingSaver());
+      saver->SetCommandLine(commandLine);
+      saver->SetRendererModuleName(String("TestRenderer"));
+      saver->SetShutdownPause(0);
+      ASSERT_EQ(saver->Initialize(), kOk);
+      dialogs.result = result;
+      SetSettingsDialogRunner(&dialogs);
+      EXPECT_EQ(saver->Run(), result == 0 ? kFailed : kOk) << commandLine << " " << result;
+      SetSettingsDialogRunner(nullptr);
+      // Without a runner, the run says so and fails.
+      EXPECT_EQ(saver->Run(), kFailed);
+      EXPECT_TRUE(log->Has(kLogError, Text("Диалог настроек в этой версии отсутствует.")));
+      EXPECT_EQ(saver->Shutdown(), kOk);
+    }
+  }
+  EXPECT_EQ(dialogs.parents, (std::vector<uint64_t>{4242, 4242, 4242, 0, 0, 0}));
 }
 
 // -- the scene saver through the program's phases --------------------------
