@@ -1,5 +1,7 @@
 #include "app/settings_store.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -73,7 +75,13 @@ bool SettingsStore::Write(const std::vector<std::pair<std::string, int32_t>>& va
   std::error_code error;
   std::filesystem::create_directories(folder_, error);
   if (error) return false;
-  const std::string temporary = file_ + ".new";
+  // A temporary file of this writer's own, renamed over the store: a reader
+  // sees the old file or the new one whole, and two savers writing at once
+  // never write into the same temporary.
+  std::string temporary = file_ + ".XXXXXX";
+  const int descriptor = mkstemp(temporary.data());
+  if (descriptor < 0) return false;
+  close(descriptor);
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     if (!out) return false;

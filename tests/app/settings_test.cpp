@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/saver_settings.h"
@@ -104,7 +107,44 @@ TEST(SettingsStore, FirstRunWritesAndLaterRunsRead) {
   EXPECT_EQ(loaded.height, -7);
   EXPECT_EQ(loaded.colorDepth, 32);  // missing: unchanged
   // No temporary file is left behind.
-  EXPECT_FALSE(std::filesystem::exists(store.GetFilePath() + ".new"));
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(store.GetFolder())) files += entry.is_regular_file();
+  EXPECT_EQ(files, 1);
+}
+
+// Two savers writing at once (the dialog's OK while another saves): a
+// reader always finds one writer's whole file, never a mix or a part.
+TEST(SettingsStore, ConcurrentWritersNeverShowAHalfWrittenFile) {
+  test::ScratchFolder home;
+  SettingsStore store("Software\\Maker\\Product", home.path());
+  SaverSettings first;
+  first.volume = first.gamma = 11;
+  ASSERT_TRUE(store.Write(first.ToValues()));
+  std::atomic<bool> done{false};
+  auto writer = [&](int32_t mark) {
+    SaverSettings settings;
+    settings.volume = settings.gamma = mark;
+    for (int i = 0; i < 200; ++i) EXPECT_TRUE(store.Write(settings.ToValues()));
+  };
+  int reads = 0, torn = 0;
+  std::thread reader([&] {
+    while (!done) {
+      std::map<std::string, int32_t> values;
+      if (!store.Read(&values)) continue;
+      ++reads;
+      torn += values.size() != 13 || values["Volume"] != values["Gamma"];
+    }
+  });
+  std::thread a(writer, 11), b(writer, 22);
+  a.join();
+  b.join();
+  done = true;
+  reader.join();
+  EXPECT_GT(reads, 0);
+  EXPECT_EQ(torn, 0);
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(store.GetFolder())) files += entry.is_regular_file();
+  EXPECT_EQ(files, 1);
 }
 
 }  // namespace
