@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-
 #include <filesystem>
 #include <fstream>
 #include <string>
