@@ -21,8 +21,8 @@ class BaseTexture : public Object {
 
   int Save(MemoryStream& stream) override;
   int Load(MemoryStream& stream) override;
-  // Time passes for textures too (nothing here).
-  virtual void Update(double elapsed) { (void)elapsed; }
+  // Runs the texture's controllers: those that make or remake its image.
+  virtual void Update(double elapsed) { UpdateControllers(elapsed); }
 
   DeviceHandle& Handle() { return handle_; }
   int32_t GetMipMapCount() const { return mipMapCount_; }

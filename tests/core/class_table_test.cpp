@@ -108,7 +108,7 @@ constexpr const char* kLandedClasses[] = {
     "KLX.Animation", "KLX.NodeAnimation", "KLX.BoolAnimation", "KLX.AnimationController", "KLX.NodeAnimationController",
     "KLX.SoundNodeAnimation", "KLX.SoundNodeAnimationController", "KLX.ScreensaverController",
     "KLX.TargetCameraController", "KLX.TargetLightController", "KLX.CameraActivateAnimationController",
-    "KLX.CameraCulledController",
+    "KLX.CameraCulledController", "KLX.NormalmapTextureController", "KLX.FresnelTextureController",
     "KLX.BaseTexture", "KLX.BoundingVolume", "KLX.Buffer", "KLX.Camera", "KLX.ColorBuffer",
     "KLX.ColorEffect", "KLX.Controller", "KLX.CubeTexture", "KLX.Effect", "KLX.FPCamera", "KLX.FloatBuffer",
     "KLX.Font", "KLX.GeometryNode", "KLX.GeometryNodeEffect", "KLX.GeometryNodeEffectPass", "KLX.Image",
