@@ -6,6 +6,7 @@
 
 #include "core/log.h"
 #include "core/memory_stream.h"
+#include "render/effects/effect_support.h"
 #include "render/effects/shader_texts.h"
 #include "render/renderer.h"
 #include "scene/geometry_node.h"
@@ -18,22 +19,8 @@ KLX_IMPLEMENT_CLASS(TextureEffect, ColorEffect)
 
 namespace {
 
-bool HasShaders(const Renderer& renderer) {
-  return renderer.GetCaps().vertexShaderLevel != kShaderLevelNone &&
-         renderer.GetCaps().pixelShaderLevel != kShaderLevelNone;
-}
-
-// The four columns of a row-vector matrix, as shader constants: m4x4 and
-// dp4 against them give p * M.
-void SetMatrixConstants(Renderer& renderer, int32_t start, const Matrix4& m) {
-  float columns[16];
-  for (int column = 0; column < 4; ++column) {
-    for (int row = 0; row < 4; ++row) columns[column * 4 + row] = m.m[row][column];
-  }
-  renderer.SetVertexShaderConstants(start, columns, 4);
-}
-
-GeometryNode* CurrentGeometry(Renderer& renderer) { return DynamicCast<GeometryNode>(renderer.GetCurrentGeometry()); }
+using effects::CurrentGeometry;
+using effects::HasShaders;
 
 // A pass of the colour or texture effect; `textured` adds the texture's
 // coordinates and stage 0.
@@ -69,13 +56,7 @@ class MaterialPass : public GeometryNodeEffectPass {
     const Matrix4 world = ToMatrix(geometry->GetWorldTransform());
     if (!shaders_) {
       // The colour reaches the fixed-function stages as vertex colours.
-      const int32_t count = geometry->GetVertexBuffer()->GetCount();
-      if (!colors_ || colors_->GetCount() != count) colors_ = new (std::nothrow) ColorBuffer(String(), count);
-      if (colors_) {
-        std::fill(colors_->Elements(), colors_->Elements() + colors_->GetCount(), effect->GetColor());
-        colors_->MarkChanged();
-        renderer->SetColors(colors_.Get());
-      }
+      effects::SetUniformColors(*renderer, colors_, geometry->GetVertexBuffer()->GetCount(), effect->GetColor());
     }
     renderer->SetPositions(geometry->GetVertexBuffer());
     if (textured_) {
@@ -85,23 +66,11 @@ class MaterialPass : public GeometryNodeEffectPass {
     }
     renderer->SetIndices(geometry->GetIndexBuffer());
     if (!shaders_) {
-      renderer->SetProjectionMatrix(camera->GetProjection());
-      renderer->SetViewMatrix(camera->GetView());
-      renderer->SetWorldMatrix(world);
+      effects::SetFixedMatrices(*renderer, *camera, world);
       return kOk;
     }
     renderer->SetVertexShader(vertexShader_.Get());
-    SetMatrixConstants(*renderer, 0, world * camera->GetViewProjection());
-    SetMatrixConstants(*renderer, 4, world * camera->GetView());
-    const Color& color = effect->GetColor();
-    const float c8[4] = {color.r, color.g, color.b, color.a};
-    const float c9[4] = {effect->fogDensity, effect->fogExponent, effect->windAmplitude, effect->windSpeed};
-    renderer->SetVertexShaderConstants(8, c8, 1);
-    renderer->SetVertexShaderConstants(9, c9, 1);
-    if (effect->GetWindEnable()) {
-      const float c10[4] = {effect->windAmplitude, effect->windSpeed, static_cast<float>(effect->windTime), 1.0f};
-      renderer->SetVertexShaderConstants(10, c10, 1);
-    }
+    effects::SetCommonConstants(*renderer, *effect, world, *camera, effect->GetColor());
     renderer->SetPixelShader(pixelShader_.Get());
     return kOk;
   }

@@ -89,4 +89,35 @@ const char* const kTexturePixel =
     "tex t0\n"
     "mul r0, t0, v0\n";
 
+// Texture times light map times colour: the texture's coordinates in v1,
+// the light map's in v2.
+const char* const kLightmapVertex =
+    "vs_1_1\n" KLX_CONSTANTS
+    "dcl_position v0\n"
+    "dcl_texcoord0 v1\n"
+    "dcl_texcoord1 v2\n"
+    "m4x4 oPos, v0, c0\n"
+    "dp4 r0.x, v0, c6\n" KLX_FOG_FROM_DEPTH
+    "mov oT0, v1\n"
+    "mov oT1, v2\n"
+    "mov oD0, c8\n";
+
+const char* const kLightmapWindVertex =
+    "vs_1_1\n" KLX_CONSTANTS
+    "dcl_position v0\n"
+    "dcl_texcoord0 v1\n"
+    "dcl_texcoord1 v2\n" KLX_WIND_POSITION
+    "m4x4 oPos, r6, c0\n"
+    "dp4 r0.x, r6, c6\n" KLX_FOG_FROM_DEPTH
+    "mov oT0, v1\n"
+    "mov oT1, v2\n"
+    "mov oD0, c8\n";
+
+const char* const kLightmapPixel =
+    "ps_1_1\n"
+    "tex t0\n"
+    "tex t1\n"
+    "mul r0, t0, v0\n"
+    "mul r0, r0, t1\n";
+
 }  // namespace klx::shaders

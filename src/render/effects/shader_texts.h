@@ -16,4 +16,8 @@ extern const char* const kTextureVertex;
 extern const char* const kTextureWindVertex;
 extern const char* const kTexturePixel;
 
+extern const char* const kLightmapVertex;
+extern const char* const kLightmapWindVertex;
+extern const char* const kLightmapPixel;
+
 }  // namespace klx::shaders

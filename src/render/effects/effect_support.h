@@ -1,0 +1,47 @@
+#pragma once
+// What the built-in material passes share: the capability tests, matrices
+// as shader constants, the geometry being drawn, the common constants
+// (c0-c3 world*view*projection, c4-c7 world*view, c8 colour, c9 fog and
+// wind, c10 wind clock) and the fixed-function colour buffer.
+
+#include <cstdint>
+
+#include "core/math_types.h"
+#include "core/ref_counted.h"
+
+namespace klx {
+
+class Camera;
+class ColorBuffer;
+class GeometryNode;
+class GeometryNodeEffect;
+class Renderer;
+
+namespace effects {
+
+// Vertex and pixel shaders both usable.
+bool HasShaders(const Renderer& renderer);
+
+// The four columns of a row-vector matrix as constants from `start`: m4x4
+// and dp4 against them give p * M.
+void SetMatrixConstants(Renderer& renderer, int32_t start, const Matrix4& m);
+
+// The geometry node the renderer is drawing, or null.
+GeometryNode* CurrentGeometry(Renderer& renderer);
+
+// c0-c7 from the world matrix and camera, c8 `color`, c9 (fog density,
+// fog exponent, wind amplitude, wind speed), and c10 (amplitude, speed,
+// time, 1) when the wind blows or `windClock` asks for it.
+void SetCommonConstants(Renderer& renderer, const GeometryNodeEffect& effect, const Matrix4& world,
+                        const Camera& camera, const Color& color, bool windClock = false);
+
+// The fixed-function path's colour: one per vertex, all `color`, handed to
+// the renderer. `buffer` is made (or remade) for the vertex count.
+void SetUniformColors(Renderer& renderer, Ref<ColorBuffer>& buffer, int32_t count, const Color& color);
+
+// The camera's projection and view and the world matrix, for the fixed
+// function.
+void SetFixedMatrices(Renderer& renderer, const Camera& camera, const Matrix4& world);
+
+}  // namespace effects
+}  // namespace klx
