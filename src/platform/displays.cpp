@@ -4,6 +4,9 @@
 #include <X11/Xlib.h>
 #include <dlfcn.h>
 
+#include <cstdlib>
+#include <cstring>
+
 namespace klx {
 namespace {
 
@@ -60,6 +63,11 @@ void IgnoreGoneWindowsOnce() {
   static bool installed = false;
   if (installed) return;
   installed = true;
+  // Only where SDL will talk to an X server: runs on the offscreen driver
+  // leave Xlib untouched.
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  const char* display = std::getenv("DISPLAY");
+  if (display == nullptr || display[0] == '\0' || (driver != nullptr && std::strcmp(driver, "x11") != 0)) return;
   g_defaultXErrorHandler = XSetErrorHandler(&IgnoreGoneWindows);
 }
 
