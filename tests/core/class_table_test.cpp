@@ -109,7 +109,7 @@ constexpr const char* kLandedClasses[] = {
     "KLX.SoundNodeAnimation", "KLX.SoundNodeAnimationController", "KLX.ScreensaverController",
     "KLX.TargetCameraController", "KLX.TargetLightController", "KLX.CameraActivateAnimationController",
     "KLX.CameraCulledController", "KLX.NormalmapTextureController", "KLX.FresnelTextureController",
-    "KLX.LightmapTextureEffect", "KLX.NormalmapTextureEffect", "KLX.SpriteEffect",
+    "KLX.LightmapTextureEffect", "KLX.NormalmapTextureEffect", "KLX.SpriteEffect", "KLX.GrassEffect",
     "KLX.BaseTexture", "KLX.BoundingVolume", "KLX.Buffer", "KLX.Camera", "KLX.ColorBuffer",
     "KLX.ColorEffect", "KLX.Controller", "KLX.CubeTexture", "KLX.Effect", "KLX.FPCamera", "KLX.FloatBuffer",
     "KLX.Font", "KLX.GeometryNode", "KLX.GeometryNodeEffect", "KLX.GeometryNodeEffectPass", "KLX.Image",

@@ -120,4 +120,43 @@ const char* const kLightmapPixel =
     "mul r0, t0, v0\n"
     "mul r0, r0, t1\n";
 
+// Grass swaying in the wind: the wind's displacement weighted by
+// 1 - (second coordinate set).y, so vertices with y = 1 there (the roots)
+// stay where they are. c10 = (amplitude, speed, time).
+#define KLX_GRASS_SWAY                                                  \
+  "sub r8.x, c12.x, v2.y\n"              /* the sway weight */          \
+  "mov r6, v0\n"                                                        \
+  "mul r7.x, c10.y, c10.z\n"             /* speed * time */             \
+  "mad r4.x, v0.x, c15.x, r7.x\n"                                       \
+  "mad r4.x, v0.z, c15.y, r4.x\n" KLX_SINE                              \
+  "mul r4.x, r4.x, c10.x\n"                                             \
+  "mad r6.x, r4.x, r8.x, v0.x\n"                                        \
+  "mul r4.x, r7.x, c15.z\n"                                             \
+  "mad r4.x, v0.y, c15.w, r4.x\n"                                       \
+  "mad r4.x, v0.z, c16.x, r4.x\n" KLX_SINE                              \
+  "mul r4.x, r4.x, c10.x\n"                                             \
+  "mad r6.z, r4.x, r8.x, v0.z\n"
+
+const char* const kGrassVertex =
+    "vs_1_1\n" KLX_CONSTANTS
+    "dcl_position v0\n"
+    "dcl_texcoord0 v1\n"
+    "dcl_texcoord1 v2\n" KLX_GRASS_SWAY
+    "m4x4 oPos, r6, c0\n"
+    "dp4 r0.x, r6, c6\n" KLX_FOG_FROM_DEPTH
+    "mov oT0, v1\n"
+    "mov oD0, c8\n";
+
+// The same with the geometry's own vertex colours times the effect's.
+const char* const kGrassColoredVertex =
+    "vs_1_1\n" KLX_CONSTANTS
+    "dcl_position v0\n"
+    "dcl_texcoord0 v1\n"
+    "dcl_texcoord1 v2\n"
+    "dcl_color v3\n" KLX_GRASS_SWAY
+    "m4x4 oPos, r6, c0\n"
+    "dp4 r0.x, r6, c6\n" KLX_FOG_FROM_DEPTH
+    "mov oT0, v1\n"
+    "mul oD0, v3, c8\n";
+
 }  // namespace klx::shaders

@@ -20,4 +20,7 @@ extern const char* const kLightmapVertex;
 extern const char* const kLightmapWindVertex;
 extern const char* const kLightmapPixel;
 
+extern const char* const kGrassVertex;
+extern const char* const kGrassColoredVertex;
+
 }  // namespace klx::shaders
