@@ -159,4 +159,101 @@ const char* const kGrassColoredVertex =
     "mov oT0, v1\n"
     "mul oD0, v3, c8\n";
 
+// Lit by one directional light: c8-c11 the material's ambient, diffuse,
+// specular and emissive colours, c12.x its specular power, c13-c15 the
+// light's ambient, diffuse and specular colours, c16 the direction towards
+// the light and c17 the camera, both in object space, c18 (fog density,
+// fog exponent). Fog as in the other texts, with its constants in c20.
+#define KLX_LIT_FOG                                                \
+  "dp4 r0.x, v0, c6\n"                                             \
+  "mul r0.y, r0.x, c18.x\n"                                        \
+  "mov r0.x, c20.x\n"                                              \
+  "mov r0.w, c18.y\n"                                              \
+  "lit r1, r0\n"                                                   \
+  "mov r2.x, c20.x\n"                                              \
+  "mov r2.y, c20.y\n"                                              \
+  "mov r2.w, r1.z\n"                                               \
+  "lit r3, r2\n"                                                   \
+  "mov oFog, r3.z\n"
+
+// The half vector H = normalize(normalize(camera - position) + L) in r5.
+#define KLX_HALF_VECTOR                                             \
+  "add r5, c17, -v0\n"                                             \
+  "dp3 r5.w, r5, r5\n"                                             \
+  "rsq r5.w, r5.w\n"                                               \
+  "mul r5.xyz, r5, r5.w\n"                                         \
+  "add r5.xyz, r5, c16\n"                                          \
+  "dp3 r5.w, r5, r5\n"                                             \
+  "rsq r5.w, r5.w\n"                                               \
+  "mul r5.xyz, r5, r5.w\n"
+
+// Per vertex: diffuse colour ambient * lightAmbient + diffuse * lightDiffuse
+// * max(N.L, 0) in oD0 (alpha the material's), specular colour specular *
+// lightSpecular * (N.H)^power + emissive in oD1 (alpha 0), through lit.
+const char* const kLitVertex =
+    "vs_1_1\n"
+    "def c20, 1.0, 0.36787944, 0.0, 0.0\n"
+    "dcl_position v0\n"
+    "dcl_normal v1\n"
+    "dcl_texcoord v2\n"
+    "m4x4 oPos, v0, c0\n" KLX_LIT_FOG KLX_HALF_VECTOR
+    "dp3 r4.x, v1, c16\n"
+    "dp3 r4.y, v1, r5\n"
+    "mov r4.w, c12.x\n"
+    "lit r6, r4\n"
+    "mul r7, c8, c13\n"
+    "mul r8, c9, c14\n"
+    "mad r10, r8, r6.y, r7\n"
+    "mov r10.w, c9.w\n"
+    "mov oD0, r10\n"
+    "mul r9, c10, c15\n"
+    "mad r11, r9, r6.z, c11\n"
+    "mov r11.w, c20.z\n"
+    "mov oD1, r11\n"
+    "mov oT0, v2\n";
+
+const char* const kLitPixel =
+    "ps_1_1\n"
+    "tex t0\n"
+    "mad r0, t0, v0, v1\n";
+
+// Per pixel: the normal in t1 and the half vector in t2 for the pixel
+// shader, which evaluates the same terms with pow.
+const char* const kLitPerPixelVertex =
+    "vs_2_0\n"
+    "def c20, 1.0, 0.36787944, 0.0, 0.0\n"
+    "dcl_position v0\n"
+    "dcl_normal v1\n"
+    "dcl_texcoord v2\n"
+    "m4x4 oPos, v0, c0\n" KLX_LIT_FOG KLX_HALF_VECTOR
+    "mov oT0, v2\n"
+    "mov oT1, v1\n"
+    "mov oT2, r5\n";
+
+// c0 ambient * lightAmbient, c1 diffuse * lightDiffuse, c2 specular *
+// lightSpecular, c3 emissive, c4.x the power, c5 the direction towards the
+// light, c7.w the material's alpha.
+const char* const kLitPerPixelPixel =
+    "ps_2_0\n"
+    "def c6, 0.0, 1.0, 0.0, 0.0\n"
+    "dcl t0.xy\n"
+    "dcl t1.xyz\n"
+    "dcl t2.xyz\n"
+    "dcl_2d s0\n"
+    "texld r0, t0, s0\n"
+    "nrm r1.xyz, t1\n"
+    "nrm r2.xyz, t2\n"
+    "dp3 r3.x, r1, c5\n"
+    "max r3.x, r3.x, c6.x\n"
+    "dp3 r3.y, r1, r2\n"
+    "max r3.y, r3.y, c6.x\n"
+    "pow r3.z, r3.y, c4.x\n"
+    "cmp r3.z, -r3.x, c6.x, r3.z\n"
+    "mad r4, c1, r3.x, c0\n"
+    "mul r4, r4, r0\n"
+    "mad r4.xyz, c2, r3.z, r4\n"
+    "add r4.xyz, r4, c3\n"
+    "mul r4.w, r0.w, c7.w\n"
+    "mov oC0, r4\n";
+
 }  // namespace klx::shaders

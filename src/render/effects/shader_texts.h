@@ -23,4 +23,9 @@ extern const char* const kLightmapPixel;
 extern const char* const kGrassVertex;
 extern const char* const kGrassColoredVertex;
 
+extern const char* const kLitVertex;
+extern const char* const kLitPixel;
+extern const char* const kLitPerPixelVertex;
+extern const char* const kLitPerPixelPixel;
+
 }  // namespace klx::shaders
