@@ -23,6 +23,7 @@
 #include "sound/sound_node.h"
 #include "sound/sound_node2.h"
 #include "render/device_renderer.h"
+#include "render/effects/grass_effect.h"
 #include "render/texture.h"
 #include "scene/camera.h"
 #include "scene/data_buffer.h"
@@ -426,6 +427,33 @@ TEST_F(DemoContent, TheCarLeavesTheRoadsideView) {
     renderer->SetCamera(nullptr);
   }
   ReleaseRenderer();
+}
+
+// Grass and the trees' crowns sway with the wind from their roots: their
+// effects weigh the wind by 1 - v, and v is 1 at the foot of every quad.
+TEST_F(DemoContent, GrassAndTreeCrownsSwayFromTheirRoots) {
+  Ref<Object> root = LoadMain();
+  ASSERT_TRUE(root);
+  for (const char* name : {"GrassPatch1", "Conifers", "Broadleaves", "FireSideTree"}) {
+    auto* geometry = DynamicCast<GeometryNode>(root->FindByName(String(name)));
+    ASSERT_NE(geometry, nullptr) << name;
+    auto* effect = DynamicCast<GrassEffect>(geometry->GetEffect());
+    ASSERT_NE(effect, nullptr) << name;
+    EXPECT_EQ(effect->GetSwaySet(), 0) << name;
+    EXPECT_GT(effect->windAmplitude, 0.05f) << name;
+    EXPECT_LT(effect->windAmplitude, 0.5f) << name;
+    auto* positions = DynamicCast<Vector3Buffer>(geometry->GetVertexBuffer());
+    auto* uv = DynamicCast<Vector2Buffer>(geometry->GetTexCoordBuffer(0));
+    ASSERT_NE(positions, nullptr);
+    ASSERT_NE(uv, nullptr);
+    ASSERT_EQ(positions->GetCount() % 4, 0) << name;
+    for (int32_t quad = 0; quad < positions->GetCount(); quad += 4) {
+      // Each quad: foot left (v 1), top left (v 0), top right, foot right.
+      EXPECT_FLOAT_EQ(uv->Elements()[quad].y, 1.0f) << name;
+      EXPECT_FLOAT_EQ(uv->Elements()[quad + 1].y, 0.0f) << name;
+      EXPECT_GT(positions->Elements()[quad + 1].y, positions->Elements()[quad].y) << name;
+    }
+  }
 }
 
 }  // namespace

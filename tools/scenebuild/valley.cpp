@@ -11,6 +11,7 @@
 #include "mesh_builder.h"
 #include "motion.h"
 #include "random.h"
+#include "render/effects/grass_effect.h"
 #include "render/effects/material_effects.h"
 #include "render/texture.h"
 #include "animation/animation_controller.h"
@@ -42,8 +43,28 @@ struct EffectOptions {
   bool additive = false;
 };
 
+// Sets up a texture effect (of any kind) with the valley's options.
+void SetUp(TextureEffect* effect, Texture* texture, const EffectOptions& options);
+
 Ref<TextureEffect> MakeEffect(const char* name, Texture* texture, const EffectOptions& options) {
   Ref<TextureEffect> effect(new TextureEffect(String(name)));
+  SetUp(effect.Get(), texture, options);
+  return effect;
+}
+
+// Swaying in the wind by the height in the picture: v = 1 at the roots (or
+// the trunk's foot), which stay, and 0 at the top, which moves most.
+Ref<GrassEffect> MakeSwayingEffect(const char* name, Texture* texture, const EffectOptions& options,
+                                   float amplitude, float speed) {
+  Ref<GrassEffect> effect(new GrassEffect(String(name)));
+  SetUp(effect.Get(), texture, options);
+  effect->SetSwaySet(0);
+  effect->windAmplitude = amplitude;
+  effect->windSpeed = speed;
+  return effect;
+}
+
+void SetUp(TextureEffect* effect, Texture* texture, const EffectOptions& options) {
   effect->SetTexture(texture);
   effect->SetColor(Color{1, 1, 1, 1});
   effect->cull = options.cull;
@@ -63,7 +84,6 @@ Ref<TextureEffect> MakeEffect(const char* name, Texture* texture, const EffectOp
     effect->fogExponent = 2.0f;
     effect->SetFogEnable(true);
   }
-  return effect;
 }
 
 void Place(Node& node, const Vector3& position) {
@@ -148,7 +168,7 @@ Ref<Triangles> BuildRoad(Texture* texture) {
 // Trees and grass where the ground suits them.
 struct Planting {
   Ref<Triangles> conifers, broadleaves;
-  Ref<TextureEffect> broadleafEffect;
+  Ref<GrassEffect> broadleafEffect;
   Ref<SceneNode> grass;
 };
 
@@ -174,14 +194,16 @@ Planting Plant(Texture* conifer, Texture* broadleaf, Texture* grassTuft) {
   }
   EffectOptions cutout{false, true, true, false};
   Planting planting;
-  planting.conifers = conifers.Build("Conifers", MakeEffect("ConiferEffect", conifer, cutout).Get());
-  planting.broadleafEffect = MakeEffect("BroadleafEffect", broadleaf, cutout);
+  // The crowns move a little in the evening breeze; the grass more.
+  planting.conifers =
+      conifers.Build("Conifers", MakeSwayingEffect("ConiferEffect", conifer, cutout, 0.18f, 0.9f).Get());
+  planting.broadleafEffect = MakeSwayingEffect("BroadleafEffect", broadleaf, cutout, 0.22f, 1.1f);
   planting.broadleaves = broadleaves.Build("Broadleaves", planting.broadleafEffect.Get());
 
   // Grass in four patches of the valley floor (each its own node, so each
   // is culled on its own).
   planting.grass = new SceneNode(String("Grass"));
-  Ref<TextureEffect> grassEffect = MakeEffect("GrassEffect", grassTuft, cutout);
+  Ref<GrassEffect> grassEffect = MakeSwayingEffect("GrassEffect", grassTuft, cutout, 0.12f, 1.7f);
   for (int patch = 0; patch < 4; ++patch) {
     MeshBuilder tufts;
     const float cx = -60.0f + 40.0f * patch, cz = -40.0f + 25.0f * patch;
