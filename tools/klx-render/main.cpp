@@ -2,7 +2,7 @@
 //
 //   klx-render PATH [--mount ARCHIVE]... [--camera NAME] [--size WxH]
 //              [--frames N] [--dt SECONDS] [--seed N] [--sequence DIR]
-//              --out FILE.ppm
+//              [--caps fixed|ps11|ps20] --out FILE.ppm
 //
 // PATH is a scene file, or a media archive whose "Main.STR" is loaded;
 // --mount mounts further archives, and the files a scene names are found
@@ -11,12 +11,16 @@
 // With --camera that camera stays on screen and the scene's camera sets do
 // not cut; without it the sets cut as in the saver (a scene without sets
 // shows its first camera). --seed fixes the random numbers that choose the
-// sets; --sequence also writes every frame as DIR/frame_NNNNN.ppm. Without a
+// sets; --sequence also writes every frame as DIR/frame_NNNNN.ppm. --caps
+// holds the effects to a lower level than the machine's, to see each
+// fallback: "fixed" without shaders, "ps11" with the 1.x shaders only,
+// "ps20" with shaders up to 2.0. Without a
 // display the offscreen video driver is used. Exit status 0 on success, 1
 // on failure (the engine's log chain goes to standard error).
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -55,8 +59,29 @@ struct Options {
   bool seeded = false;
   unsigned seed = 0;
   std::string sequence;
+  std::string caps;
   std::string out;
 };
+
+// Lowers the renderer's capabilities to the level named; false for a name
+// it does not know.
+bool LimitCaps(DeviceRenderer* renderer, const std::string& level) {
+  if (level.empty()) return true;
+  RendererCaps caps = renderer->GetCaps();
+  if (level == "fixed") {
+    caps.vertexShaderLevel = caps.pixelShaderLevel = kShaderLevelNone;
+  } else if (level == "ps11") {
+    if (caps.vertexShaderLevel != kShaderLevelNone) caps.vertexShaderLevel = 0;
+    if (caps.pixelShaderLevel != kShaderLevelNone) caps.pixelShaderLevel = 0;
+  } else if (level == "ps20") {
+    if (caps.vertexShaderLevel != kShaderLevelNone) caps.vertexShaderLevel = std::min(caps.vertexShaderLevel, 1);
+    if (caps.pixelShaderLevel != kShaderLevelNone) caps.pixelShaderLevel = std::min(caps.pixelShaderLevel, 1);
+  } else {
+    return false;
+  }
+  renderer->OverrideCaps(caps);
+  return true;
+}
 
 bool EndsWith(const std::string& text, const char* suffix) {
   const size_t n = std::strlen(suffix);
@@ -90,6 +115,9 @@ bool Parse(int argc, char** argv, Options* options) {
       options->seed = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
     } else if (arg == "--sequence" && hasValue) {
       options->sequence = argv[++i];
+    } else if (arg == "--caps" && hasValue) {
+      options->caps = argv[++i];
+      if (options->caps != "fixed" && options->caps != "ps11" && options->caps != "ps20") return false;
     } else if (arg == "--out" && hasValue) {
       options->out = argv[++i];
     } else if (!arg.empty() && arg[0] != '-' && options->path.empty()) {
@@ -160,6 +188,7 @@ int Render(const Options& options) {
   // screen as the scene loads.
   DeviceRenderer* renderer = OpenOffscreenRenderer(options.width, options.height, "klx-render");
   if (renderer == nullptr) return 1;
+  if (!LimitCaps(renderer, options.caps)) return 1;
   if (options.seeded) std::srand(options.seed);
   Ref<Object> loaded;
   if (EndsWith(options.path, ".str")) {
@@ -212,7 +241,7 @@ int main(int argc, char** argv) {
   if (!Parse(argc, argv, &options)) {
     std::fprintf(stderr,
                  "usage: klx-render PATH [--mount ARCHIVE]... [--camera NAME] [--size WxH] [--frames N] "
-                 "[--dt SECONDS] [--seed N] [--sequence DIR] --out FILE.ppm\n");
+                 "[--dt SECONDS] [--seed N] [--sequence DIR] [--caps fixed|ps11|ps20] --out FILE.ppm\n");
     return 2;
   }
   // Errors of the engine go to standard error.
