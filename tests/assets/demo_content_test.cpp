@@ -24,6 +24,7 @@
 #include "sound/sound_node2.h"
 #include "render/device_renderer.h"
 #include "render/effects/grass_effect.h"
+#include "render/effects/second_map_effects.h"
 #include "render/texture.h"
 #include "scene/camera.h"
 #include "scene/data_buffer.h"
@@ -454,6 +455,36 @@ TEST_F(DemoContent, GrassAndTreeCrownsSwayFromTheirRoots) {
       EXPECT_GT(positions->Elements()[quad + 1].y, positions->Elements()[quad].y) << name;
     }
   }
+}
+
+// The lake carries a normal map made at load from the ripples' heights:
+// one byte a pixel in the file, three after the first update, leaning
+// every way but mostly up.
+TEST_F(DemoContent, TheLakesNormalMapIsMadeFromItsRipples) {
+  Ref<Object> root = LoadMain();
+  ASSERT_TRUE(root);
+  auto* lake = DynamicCast<GeometryNode>(root->FindByName(String("Lake")));
+  ASSERT_NE(lake, nullptr);
+  auto* effect = DynamicCast<NormalmapTextureEffect>(lake->GetEffect());
+  ASSERT_NE(effect, nullptr);
+  auto* normals = DynamicCast<Texture>(effect->GetNormalmap());
+  ASSERT_NE(normals, nullptr);
+  ASSERT_NE(normals->GetImage(), nullptr);
+  EXPECT_EQ(normals->GetImage()->GetFormat(), kImageA8);
+  effect->Update(0.04);
+  const Image& image = *normals->GetImage();
+  ASSERT_EQ(image.GetFormat(), kImageRGB8);
+  int left = 0, right = 0, up = 0;
+  const uint32_t count = image.GetWidth() * image.GetHeight();
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint8_t* n = image.GetPixels() + i * 3;
+    left += n[0] < 120;
+    right += n[0] > 136;
+    up += n[2] > 200;
+  }
+  EXPECT_GT(left, static_cast<int>(count / 10));
+  EXPECT_GT(right, static_cast<int>(count / 10));
+  EXPECT_GT(up, static_cast<int>(count * 9 / 10));
 }
 
 }  // namespace

@@ -33,9 +33,13 @@ bool MediaFolder::AddFile(const std::string& name, const std::vector<uint8_t>& b
 }
 
 bool MediaFolder::AddPicture(const std::string& name, const content::Canvas& canvas, bool withAlpha) {
-  const std::string full = path_ + "/" + name;
   Ref<Image> image(canvas.ToImage(withAlpha));
-  if (!content::WriteImageFile(image.Get(), full)) {
+  return AddImage(name, image.Get());
+}
+
+bool MediaFolder::AddImage(const std::string& name, Image* image) {
+  const std::string full = path_ + "/" + name;
+  if (!content::WriteImageFile(image, full)) {
     std::fprintf(stderr, "scenebuild: cannot encode %s\n", full.c_str());
     return false;
   }

@@ -13,6 +13,7 @@
 #include "ogg_encoder.h"
 
 namespace klx {
+class Image;
 class Texture;
 class VirtualDirectory;
 class VirtualFile;
@@ -31,6 +32,8 @@ class MediaFolder {
   // Writes a picture through the codec its extension picks (JPEG, Targa
   // with or without alpha, BMP).
   bool AddPicture(const std::string& name, const content::Canvas& canvas, bool withAlpha);
+  // An engine image written through the codec its name's extension picks.
+  bool AddImage(const std::string& name, Image* image);
   bool AddSound(const std::string& name, const content::SoundSamples& sound, float quality, int serial);
   // A texture over an image read from a file added before.
   Ref<Texture> MakeTexture(const std::string& fileName);

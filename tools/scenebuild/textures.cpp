@@ -219,3 +219,21 @@ Canvas PaintFlame(int width, int height) {
 }
 
 }  // namespace klx::scenebuild
+
+namespace klx::scenebuild {
+
+Ref<Image> PaintRipples(int size) {
+  Ref<Image> image(new Image(String("ripples.bmp"), kImageA8, static_cast<uint32_t>(size), static_cast<uint32_t>(size)));
+  // Whole waves across the picture, so it tiles: three trains crossing.
+  const float k = 2.0f * 3.14159265f / static_cast<float>(size);
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      const float h = 0.45f * std::sin(k * (3 * x + 1 * y)) + 0.35f * std::sin(k * (-2 * x + 5 * y) + 1.3f) +
+                      0.2f * std::sin(k * (7 * x - 4 * y) + 0.4f);
+      image->GetPixels()[y * size + x] = static_cast<uint8_t>(std::lround(127.5f + 127.0f * h));
+    }
+  }
+  return image;
+}
+
+}  // namespace klx::scenebuild

@@ -2,7 +2,9 @@
 // The scene's textures, painted in code. The evening light and the haze
 // are painted in, since the material effects are unlit.
 
+#include "assets/image.h"
 #include "canvas.h"
+#include "core/ref_counted.h"
 
 namespace klx::scenebuild {
 
@@ -10,6 +12,9 @@ namespace klx::scenebuild {
 content::Canvas PaintTerrain(int size);
 // The lake: v from the far shore (sunset reflection) to the near one.
 content::Canvas PaintWater(int size);
+// Heights of small crossing ripples (one byte a pixel, tiling), from which
+// the normal-map controller makes the lake's normal map.
+Ref<Image> PaintRipples(int size);
 // The sky dome: u the azimuth from +z towards +x, v from the zenith down
 // to the lowest elevation the dome covers (kSkyLowest).
 content::Canvas PaintSky(int width, int height);

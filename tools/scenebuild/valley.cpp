@@ -13,6 +13,8 @@
 #include "random.h"
 #include "render/effects/grass_effect.h"
 #include "render/effects/material_effects.h"
+#include "render/effects/second_map_effects.h"
+#include "render/effects/texture_controllers.h"
 #include "render/texture.h"
 #include "animation/animation_controller.h"
 #include "animation/sound_node_animation.h"
@@ -111,7 +113,10 @@ Ref<Triangles> BuildTerrain(Texture* texture) {
   return mesh.Build("Terrain", MakeEffect("TerrainEffect", texture, {}).Get());
 }
 
-Ref<Triangles> BuildWater(Texture* texture) {
+// The lake carries the normal map the normal-map controller makes from the
+// ripples' heights at load; the water effect will bend its reflections with
+// it.
+Ref<Triangles> BuildWater(Texture* texture, Texture* ripples) {
   MeshBuilder mesh;
   const float x0 = -75.0f, x1 = 125.0f, z0 = 35.0f, z1 = 180.0f;
   const int32_t a = mesh.Vertex(Vector3{x0, kWaterLevel, z0}, Vector2{0, 1});
@@ -119,7 +124,14 @@ Ref<Triangles> BuildWater(Texture* texture) {
   const int32_t c = mesh.Vertex(Vector3{x1, kWaterLevel, z1}, Vector2{1, 0});
   const int32_t d = mesh.Vertex(Vector3{x1, kWaterLevel, z0}, Vector2{1, 1});
   mesh.Quad(a, b, c, d);
-  return mesh.Build("Lake", MakeEffect("LakeEffect", texture, {}).Get());
+  Ref<NormalmapTextureEffect> effect(new NormalmapTextureEffect(String("LakeEffect")));
+  SetUp(effect.Get(), texture, {});
+  Ref<NormalmapTextureController> bumps(new NormalmapTextureController(String("RippleNormals")));
+  bumps->SetBumpCoefficient(4.0f);
+  if (ripples->AttachController(bumps.Get()) != kOk) return Ref<Triangles>();
+  effect->SetNormalmap(ripples);
+  effect->SetSecondTexCoordSet(0);
+  return mesh.Build("Lake", effect.Get());
 }
 
 Ref<Triangles> BuildSky(Texture* texture) {
@@ -327,6 +339,7 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   bool ok = media.AddPicture("terrain.jpg", PaintTerrain(1024), false) &&
             media.AddPicture("sky.jpg", PaintSky(1024, 768), false) &&
             media.AddPicture("lake.jpg", PaintWater(512), false) &&
+            media.AddImage("ripples.bmp", PaintRipples(256).Get()) &&
             media.AddPicture("road.jpg", PaintRoad(128, 512), false) &&
             media.AddPicture("conifer.tga", PaintConifer(128, 256), true) &&
             media.AddPicture("broadleaf.tga", PaintBroadleaf(256), true) &&
@@ -344,7 +357,9 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   Ref<SceneNode> root(new SceneNode(String("Valley")));
   root->AttachChild(BuildSky(media.MakeTexture("sky.jpg").Get()).Get());
   root->AttachChild(BuildTerrain(media.MakeTexture("terrain.jpg").Get()).Get());
-  root->AttachChild(BuildWater(media.MakeTexture("lake.jpg").Get()).Get());
+  Ref<Triangles> lake = BuildWater(media.MakeTexture("lake.jpg").Get(), media.MakeTexture("ripples.bmp").Get());
+  if (!lake) return Ref<SceneNode>();
+  root->AttachChild(lake.Get());
   root->AttachChild(BuildRoad(media.MakeTexture("road.jpg").Get()).Get());
   Planting planting = Plant(media.MakeTexture("conifer.tga").Get(), media.MakeTexture("broadleaf.tga").Get(),
                             media.MakeTexture("grass.tga").Get());
