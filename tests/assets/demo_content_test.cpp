@@ -24,6 +24,7 @@
 #include "sound/sound_node2.h"
 #include "render/device_renderer.h"
 #include "render/effects/grass_effect.h"
+#include "render/effects/lit_effect.h"
 #include "render/effects/second_map_effects.h"
 #include "render/texture.h"
 #include "scene/camera.h"
@@ -485,6 +486,29 @@ TEST_F(DemoContent, TheLakesNormalMapIsMadeFromItsRipples) {
   EXPECT_GT(left, static_cast<int>(count / 10));
   EXPECT_GT(right, static_cast<int>(count / 10));
   EXPECT_GT(up, static_cast<int>(count * 9 / 10));
+}
+
+// The car and the campfire's stones are lit by the sun through the lit
+// effect, with a normal for every vertex.
+TEST_F(DemoContent, TheCarAndTheStonesAreLitByTheSun) {
+  Ref<Object> root = LoadMain();
+  ASSERT_TRUE(root);
+  Object* sun = root->FindByName(String("Sun"));
+  ASSERT_NE(sun, nullptr);
+  for (const char* name : {"CarBody", "CampfireStones"}) {
+    auto* geometry = DynamicCast<GeometryNode>(root->FindByName(String(name)));
+    ASSERT_NE(geometry, nullptr) << name;
+    auto* effect = DynamicCast<Texture1DLEffect>(geometry->GetEffect());
+    ASSERT_NE(effect, nullptr) << name;
+    EXPECT_EQ(effect->GetLight(), sun) << name;
+    auto* normals = DynamicCast<Vector3Buffer>(geometry->GetNormalBuffer());
+    ASSERT_NE(normals, nullptr) << name;
+    ASSERT_EQ(normals->GetCount(), geometry->GetVertexBuffer()->GetCount()) << name;
+    for (int32_t i = 0; i < normals->GetCount(); ++i) {
+      const Vector3& n = normals->Elements()[i];
+      EXPECT_NEAR(n.x * n.x + n.y * n.y + n.z * n.z, 1.0f, 1e-3f) << name << " vertex " << i;
+    }
+  }
 }
 
 }  // namespace

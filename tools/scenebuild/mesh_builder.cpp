@@ -15,11 +15,22 @@ int32_t MeshBuilder::Vertex(const Vector3& position, const Vector2& uv) {
   return static_cast<int32_t>(positions_.size()) - 1;
 }
 
+int32_t MeshBuilder::Vertex(const Vector3& position, const Vector2& uv, const Vector3& normal) {
+  normals_.resize(positions_.size());
+  normals_.push_back(normal);
+  return Vertex(position, uv);
+}
+
 Ref<Triangles> MeshBuilder::Build(const char* name, GeometryNodeEffect* effect) const {
   Ref<Triangles> node(new Triangles(String(name)));
   const int32_t count = static_cast<int32_t>(positions_.size());
   node->SetVertexBuffer(Ref<Vector3Buffer>(new Vector3Buffer(String(), count, positions_.data())).Get());
   node->SetTexCoordBuffer(0, Ref<Vector2Buffer>(new Vector2Buffer(String(), count, uvs_.data())).Get());
+  if (litByLight_) {
+    std::vector<Vector3> normals = normals_;
+    normals.resize(positions_.size(), Vector3{0, 1, 0});
+    node->SetNormalBuffer(Ref<Vector3Buffer>(new Vector3Buffer(String(), count, normals.data())).Get());
+  }
   node->SetIndexBuffer(
       Ref<IntBuffer>(new IntBuffer(String(), static_cast<int32_t>(indices_.size()), indices_.data())).Get());
   node->UpdateModelBound();
@@ -57,9 +68,9 @@ namespace {
 // One flat face: four corners clockwise as seen from outside.
 void Face(MeshBuilder& mesh, Palette& palette, const Vector3 (&corners)[4], const Vector3& normal,
           const content::Rgba& base) {
-  const Vector2 uv = palette.Cell(Lit(base, normal));
-  const int32_t a = mesh.Vertex(corners[0], uv), b = mesh.Vertex(corners[1], uv);
-  const int32_t c = mesh.Vertex(corners[2], uv), d = mesh.Vertex(corners[3], uv);
+  const Vector2 uv = palette.Cell(mesh.LitByLight() ? base : Lit(base, normal));
+  const int32_t a = mesh.Vertex(corners[0], uv, normal), b = mesh.Vertex(corners[1], uv, normal);
+  const int32_t c = mesh.Vertex(corners[2], uv, normal), d = mesh.Vertex(corners[3], uv, normal);
   mesh.Quad(a, b, c, d);
 }
 
@@ -105,9 +116,11 @@ void AddWheel(MeshBuilder& mesh, Palette& palette, const Vector3& centre, float 
     // The two sides, as fans of triangles.
     for (float side : {-1.0f, 1.0f}) {
       const Vector3 normal = RotateY(Vector3{side, 0, 0}, yaw);
-      const Vector2 uv = palette.Cell(Lit(content::Scale(base, 1.3f), normal));
-      const int32_t c = mesh.Vertex(centre + RotateY(Vector3{side * halfWidth, 0, 0}, yaw), uv);
-      const int32_t p0 = mesh.Vertex(at(side * halfWidth, a0), uv), p1 = mesh.Vertex(at(side * halfWidth, a1), uv);
+      const content::Rgba hub = content::Scale(base, 1.3f);
+      const Vector2 uv = palette.Cell(mesh.LitByLight() ? hub : Lit(hub, normal));
+      const int32_t c = mesh.Vertex(centre + RotateY(Vector3{side * halfWidth, 0, 0}, yaw), uv, normal);
+      const int32_t p0 = mesh.Vertex(at(side * halfWidth, a0), uv, normal);
+      const int32_t p1 = mesh.Vertex(at(side * halfWidth, a1), uv, normal);
       if (side > 0) mesh.Triangle(c, p1, p0);
       else mesh.Triangle(c, p0, p1);
     }

@@ -20,7 +20,14 @@ namespace klx::scenebuild {
 
 class MeshBuilder {
  public:
+  // A mesh lit by a light in the scene: its faces take their plain colours
+  // and carry normals, instead of the evening light painted into the
+  // palette.
+  explicit MeshBuilder(bool litByLight = false) : litByLight_(litByLight) {}
+  bool LitByLight() const { return litByLight_; }
+
   int32_t Vertex(const Vector3& position, const Vector2& uv);
+  int32_t Vertex(const Vector3& position, const Vector2& uv, const Vector3& normal);
   // Clockwise as seen from the front.
   void Triangle(int32_t a, int32_t b, int32_t c) { indices_.insert(indices_.end(), {a, b, c}); }
   void Quad(int32_t a, int32_t b, int32_t c, int32_t d) {
@@ -31,8 +38,10 @@ class MeshBuilder {
   Ref<Triangles> Build(const char* name, GeometryNodeEffect* effect) const;
 
  private:
+  bool litByLight_ = false;
   std::vector<Vector3> positions_;
   std::vector<Vector2> uvs_;
+  std::vector<Vector3> normals_;
   std::vector<int32_t> indices_;
 };
 

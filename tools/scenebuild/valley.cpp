@@ -12,6 +12,7 @@
 #include "motion.h"
 #include "random.h"
 #include "render/effects/grass_effect.h"
+#include "render/effects/lit_effect.h"
 #include "render/effects/material_effects.h"
 #include "render/effects/second_map_effects.h"
 #include "render/effects/texture_controllers.h"
@@ -236,7 +237,7 @@ Planting Plant(Texture* conifer, Texture* broadleaf, Texture* grassTuft) {
 
 // The car, built round its own origin facing +z, driving its loop.
 Ref<SceneNode> BuildCar(Palette& palette, TextureEffect* paletteEffect, const Loop& drive) {
-  MeshBuilder mesh;
+  MeshBuilder mesh(true);
   const Rgba paint{0.62f, 0.08f, 0.06f, 1}, glass{0.10f, 0.13f, 0.18f, 1}, tyre{0.05f, 0.05f, 0.05f, 1};
   AddBox(mesh, palette, {0, 0.62f, 0}, {0.9f, 0.34f, 2.15f}, 0, paint);
   AddBox(mesh, palette, {0, 1.16f, -0.25f}, {0.78f, 0.22f, 1.1f}, 0, paint);
@@ -257,7 +258,7 @@ Ref<SceneNode> BuildCar(Palette& palette, TextureEffect* paletteEffect, const Lo
 }
 
 Ref<SceneNode> BuildCampfire(Palette& palette, TextureEffect* paletteEffect, Texture* flame, const Vector3& at) {
-  MeshBuilder stones;
+  MeshBuilder stones(true);
   content::Random random(99);
   for (int i = 0; i < 9; ++i) {
     const float angle = 2.0f * kPi * i / 9;
@@ -367,20 +368,40 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   root->AttachChild(planting.broadleaves.Get());
   root->AttachChild(planting.grass.Get());
 
+  // The evening sun.
+  Ref<Light> sun(new Light(String("Sun"), Light::kDirectional));
+  const Vector3 toSun = SunDirection();
+  sun->diffuse = Color{1.0f, 0.72f, 0.45f, 1};
+  sun->ambient = Color{0.3f, 0.32f, 0.42f, 1};
+  {
+    const Vector3 forward = -toSun;
+    const Vector3 right = Normalize(Vector3{0, 1, 0}.Cross(forward));
+    SetRotation(sun->LocalTransform(), Quaternion::FromRows(right, forward.Cross(right), forward));
+  }
+  root->AttachChild(sun.Get());
+
   // Simple objects share one palette texture, painted as they are built
-  // and written last.
+  // and written last. The car and the campfire's stones are lit by the low
+  // sun (per pixel where the machine can), the car with a little gloss;
+  // the rest has the evening light painted into its colours.
   Palette palette;
   Ref<Texture> paletteTexture(new Texture(String("palette.tga")));
-  Ref<TextureEffect> paletteEffect = MakeEffect("PaletteEffect", paletteTexture.Get(), {});
+  Ref<Texture1DLEffect> sunlitEffect(new Texture1DLEffect(String("SunlitPaletteEffect")));
+  SetUp(sunlitEffect.Get(), paletteTexture.Get(), {});
+  sunlitEffect->SetLight(sun.Get());
+  sunlitEffect->ambient = Color{1, 1, 1, 1};
+  sunlitEffect->diffuse = Color{1, 1, 1, 1};
+  sunlitEffect->specular = Color{0.35f, 0.33f, 0.3f, 1};
+  sunlitEffect->specularPower = 24.0f;
   const float carZ = -20.0f;
   // Round the road in a loop, starting where the views of the car expect it.
   const Loop drive = CarLoop(carZ);
-  Ref<SceneNode> car = BuildCar(palette, paletteEffect.Get(), drive);
+  Ref<SceneNode> car = BuildCar(palette, sunlitEffect.Get(), drive);
   if (!car) return Ref<SceneNode>();
   car->AttachChild(MakeSound(media, "Car", "engine.ogg", true, true, 100, 6.0f).Get());
   root->AttachChild(car.Get());
   const Vector3 fireAt = DryGround(12.0f, 32.0f, 1.2f);
-  Ref<SceneNode> campfire = BuildCampfire(palette, paletteEffect.Get(), media.MakeTexture("flame.tga").Get(), fireAt);
+  Ref<SceneNode> campfire = BuildCampfire(palette, sunlitEffect.Get(), media.MakeTexture("flame.tga").Get(), fireAt);
   campfire->AttachChild(MakeSound(media, "Fire", "fire.ogg", true, true, 90, 3.0f).Get());
   root->AttachChild(campfire.Get());
   // A tree by the fire, between it and one of its views.
@@ -440,17 +461,6 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   Place(*songbirds, OnGround(-95.0f, 30.0f, 12.0f));
   root->AttachChild(songbirds.Get());
 
-  // The evening sun.
-  Ref<Light> sun(new Light(String("Sun"), Light::kDirectional));
-  const Vector3 toSun = SunDirection();
-  sun->diffuse = Color{1.0f, 0.72f, 0.45f, 1};
-  sun->ambient = Color{0.3f, 0.32f, 0.42f, 1};
-  {
-    const Vector3 forward = -toSun;
-    const Vector3 right = Normalize(Vector3{0, 1, 0}.Cross(forward));
-    SetRotation(sun->LocalTransform(), Quaternion::FromRows(right, forward.Cross(right), forward));
-  }
-  root->AttachChild(sun.Get());
 
   // The views and the sets they are shown in.
   Subjects subjects;
