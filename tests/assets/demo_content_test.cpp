@@ -511,5 +511,62 @@ TEST_F(DemoContent, TheCarAndTheStonesAreLitByTheSun) {
   }
 }
 
+// The terrain's light map has the hills' shadows in it: a texel the hills
+// hide from the low sun (found here by its own march towards the sun) is at
+// least 30 % darker than the brightest open texel of the same slope.
+TEST_F(DemoContent, TheTerrainLightMapHasTheHillsShadows) {
+  Ref<Object> root = LoadMain();
+  ASSERT_TRUE(root);
+  auto* terrain = DynamicCast<GeometryNode>(root->FindByName(String("Terrain")));
+  ASSERT_NE(terrain, nullptr);
+  auto* effect = DynamicCast<LightmapTextureEffect>(terrain->GetEffect());
+  ASSERT_NE(effect, nullptr);
+  auto* lightmap = DynamicCast<Texture>(effect->GetLightmap());
+  ASSERT_NE(lightmap, nullptr);
+  const Image& image = *lightmap->GetImage();
+  ASSERT_EQ(image.GetFormat(), kImageRGB8);
+  const int size = static_cast<int>(image.GetWidth());
+  const Vector3 sun = scenebuild::SunDirection();
+  auto hidden = [&](const Vector3& p) {
+    for (float t = 2.0f; t < 420.0f; t += 2.0f) {
+      const Vector3 q = p + sun * t;
+      if (std::fabs(q.x) > scenebuild::kWorldSize / 2 || std::fabs(q.z) > scenebuild::kWorldSize / 2 || q.y > 90.0f)
+        return false;
+      if (scenebuild::GroundHeight(q.x, q.z) > q.y + 0.3f) return true;
+    }
+    return false;
+  };
+  struct Sample {
+    Vector3 normal;
+    int brightness;
+  };
+  std::vector<Sample> open, shaded;
+  for (int row = 4; row < size; row += 8) {
+    for (int column = 4; column < size; column += 8) {
+      // Rows are kept bottom first; the picture's top row is the north edge.
+      const float texel = scenebuild::kWorldSize / static_cast<float>(size);
+      const float x = -scenebuild::kWorldSize / 2 + (column + 0.5f) * texel;
+      const float z = -scenebuild::kWorldSize / 2 + (row + 0.5f) * texel;
+      const Vector3 normal = scenebuild::GroundNormal(x, z);
+      if (normal.Dot(sun) < 0.3f) continue;  // the sun barely lights it anyway
+      const uint8_t* p = image.GetPixels() + (static_cast<size_t>(row) * size + column) * 3;
+      const Sample sample{normal, p[0] + p[1] + p[2]};
+      (hidden(Vector3{x, scenebuild::GroundHeight(x, z) + 0.05f, z}) ? shaded : open).push_back(sample);
+    }
+  }
+  ASSERT_GT(shaded.size(), 20u);
+  int compared = 0;
+  for (const Sample& s : shaded) {
+    int brightest = -1;
+    for (const Sample& o : open) {
+      if ((o.normal - s.normal).Length() < 0.04f) brightest = std::max(brightest, o.brightness);
+    }
+    if (brightest < 0) continue;
+    ++compared;
+    EXPECT_LE(s.brightness, 0.7 * brightest) << "shaded " << s.brightness << " open " << brightest;
+  }
+  EXPECT_GT(compared, 10);
+}
+
 }  // namespace
 }  // namespace klx

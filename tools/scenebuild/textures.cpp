@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "light_map.h"
 #include "random.h"
 #include "world.h"
 
@@ -47,7 +48,9 @@ Canvas PaintTerrain(int size) {
       c = Mix(c, asphalt, 0.35f * SmoothStep(kRoadHalfWidth + 0.3f, kRoadHalfWidth - 0.3f, road));
       const float grain = 0.85f + 0.3f * content::ValueNoise(wx * 1.7f, z * 1.7f, 303);
       c = content::Scale(c, grain);
-      canvas.At(x, y) = Lit(c, n);
+      // The light comes from the light map; this picture holds the ground's
+      // own colours, scaled up as the light map is scaled down.
+      canvas.At(x, y) = content::Scale(c, kLightMapRange);
     }
   }
   return canvas;

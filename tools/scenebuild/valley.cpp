@@ -4,9 +4,11 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "sound/sound_node.h"
 #include "sound/sound_node2.h"
+#include "light_map.h"
 #include "media_folder.h"
 #include "mesh_builder.h"
 #include "motion.h"
@@ -95,7 +97,9 @@ void Place(Node& node, const Vector3& position) {
 
 Vector3 OnGround(float x, float z, float lift = 0.0f) { return Vector3{x, GroundHeight(x, z) + lift, z}; }
 
-Ref<Triangles> BuildTerrain(Texture* texture) {
+// The ground's colours times the light map baked with the hills' and trees'
+// shadows, both laid over the whole terrain.
+Ref<Triangles> BuildTerrain(Texture* texture, Texture* light) {
   MeshBuilder mesh;
   const int cells = 104;
   const float step = kWorldSize / cells, half = kWorldSize * 0.5f;
@@ -111,7 +115,11 @@ Ref<Triangles> BuildTerrain(Texture* texture) {
       mesh.Quad(v00, v01, v11, v10);  // clockwise seen from above
     }
   }
-  return mesh.Build("Terrain", MakeEffect("TerrainEffect", texture, {}).Get());
+  Ref<LightmapTextureEffect> effect(new LightmapTextureEffect(String("TerrainEffect")));
+  SetUp(effect.Get(), texture, {});
+  effect->SetLightmap(light);
+  effect->SetSecondTexCoordSet(0);
+  return mesh.Build("Terrain", effect.Get());
 }
 
 // The lake carries the normal map the normal-map controller makes from the
@@ -180,6 +188,7 @@ Ref<Triangles> BuildRoad(Texture* texture) {
 
 // Trees and grass where the ground suits them.
 struct Planting {
+  std::vector<TreeShape> trees;
   Ref<Triangles> conifers, broadleaves;
   Ref<GrassEffect> broadleafEffect;
   Ref<SceneNode> grass;
@@ -187,6 +196,7 @@ struct Planting {
 
 Planting Plant(Texture* conifer, Texture* broadleaf, Texture* grassTuft) {
   content::Random random(7);
+  Planting planting;
   MeshBuilder conifers, broadleaves;
   int placed = 0;
   for (int attempt = 0; attempt < 4000 && placed < 190; ++attempt) {
@@ -200,13 +210,14 @@ Planting Plant(Texture* conifer, Texture* broadleaf, Texture* grassTuft) {
     if (random.Unit() < 0.7f) {
       const float tall = random.Range(9.0f, 17.0f);
       AddCrossedQuads(conifers, base, tall * 0.5f, tall, random.Range(0.0f, kPi));
+      planting.trees.push_back(TreeShape{base, tall, tall * 0.22f, true});
     } else {
       const float tall = random.Range(7.0f, 11.0f);
       AddCrossedQuads(broadleaves, base, tall, tall, random.Range(0.0f, kPi));
+      planting.trees.push_back(TreeShape{base, tall, tall * 0.4f, false});
     }
   }
   EffectOptions cutout{false, true, true, false};
-  Planting planting;
   // The crowns move a little in the evening breeze; the grass more.
   planting.conifers =
       conifers.Build("Conifers", MakeSwayingEffect("ConiferEffect", conifer, cutout, 0.18f, 0.9f).Get());
@@ -337,8 +348,7 @@ Vector3 DryGround(float x, float z, float minHeight) {
 
 Ref<SceneNode> BuildValley(MediaFolder& media) {
   // Textures.
-  bool ok = media.AddPicture("terrain.jpg", PaintTerrain(1024), false) &&
-            media.AddPicture("sky.jpg", PaintSky(1024, 768), false) &&
+  bool ok = media.AddPicture("sky.jpg", PaintSky(1024, 768), false) &&
             media.AddPicture("lake.jpg", PaintWater(512), false) &&
             media.AddImage("ripples.bmp", PaintRipples(256).Get()) &&
             media.AddPicture("road.jpg", PaintRoad(128, 512), false) &&
@@ -355,15 +365,26 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
        media.AddSound("trill.ogg", SynthesizeTrill(), 0.0f, 6);
   if (!ok) return Ref<SceneNode>();
 
+  // The trees first: the terrain's light map has their shadows.
+  Planting planting = Plant(media.MakeTexture("conifer.tga").Get(), media.MakeTexture("broadleaf.tga").Get(),
+                            media.MakeTexture("grass.tga").Get());
+  const Vector3 fireAt = DryGround(12.0f, 32.0f, 1.2f);
+  const Vector3 treeAt = fireAt + kFireCloseView * 3.6f;
+  const Vector3 fireSideFoot = OnGround(treeAt.x, treeAt.z, -0.3f);
+  planting.trees.push_back(TreeShape{fireSideFoot, 7.0f, 2.0f, false});
+  if (!media.AddPicture("terrain.jpg", PaintTerrain(1024), false) ||
+      !media.AddPicture("terrain_light.jpg", PaintTerrainLight(512, planting.trees), false)) {
+    return Ref<SceneNode>();
+  }
+
   Ref<SceneNode> root(new SceneNode(String("Valley")));
   root->AttachChild(BuildSky(media.MakeTexture("sky.jpg").Get()).Get());
-  root->AttachChild(BuildTerrain(media.MakeTexture("terrain.jpg").Get()).Get());
+  root->AttachChild(
+      BuildTerrain(media.MakeTexture("terrain.jpg").Get(), media.MakeTexture("terrain_light.jpg").Get()).Get());
   Ref<Triangles> lake = BuildWater(media.MakeTexture("lake.jpg").Get(), media.MakeTexture("ripples.bmp").Get());
   if (!lake) return Ref<SceneNode>();
   root->AttachChild(lake.Get());
   root->AttachChild(BuildRoad(media.MakeTexture("road.jpg").Get()).Get());
-  Planting planting = Plant(media.MakeTexture("conifer.tga").Get(), media.MakeTexture("broadleaf.tga").Get(),
-                            media.MakeTexture("grass.tga").Get());
   root->AttachChild(planting.conifers.Get());
   root->AttachChild(planting.broadleaves.Get());
   root->AttachChild(planting.grass.Get());
@@ -400,14 +421,12 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   if (!car) return Ref<SceneNode>();
   car->AttachChild(MakeSound(media, "Car", "engine.ogg", true, true, 100, 6.0f).Get());
   root->AttachChild(car.Get());
-  const Vector3 fireAt = DryGround(12.0f, 32.0f, 1.2f);
   Ref<SceneNode> campfire = BuildCampfire(palette, sunlitEffect.Get(), media.MakeTexture("flame.tga").Get(), fireAt);
   campfire->AttachChild(MakeSound(media, "Fire", "fire.ogg", true, true, 90, 3.0f).Get());
   root->AttachChild(campfire.Get());
   // A tree by the fire, between it and one of its views.
   MeshBuilder fireSide;
-  const Vector3 treeAt = fireAt + kFireCloseView * 3.6f;
-  AddCrossedQuads(fireSide, OnGround(treeAt.x, treeAt.z, -0.3f), 4.5f, 7.0f, 0.4f);
+  AddCrossedQuads(fireSide, fireSideFoot, 4.5f, 7.0f, 0.4f);
   Ref<Triangles> fireSideTree = fireSide.Build("FireSideTree", planting.broadleafEffect.Get());
   root->AttachChild(fireSideTree.Get());
   // Three flocks over the lake on tracks of different periods. The first
