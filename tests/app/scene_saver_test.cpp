@@ -180,7 +180,6 @@ TEST_F(SceneSaverData, HalfASecondBeforeACutTheFrameIsHalfAsBright) {
     const double plain = meanBrightness(false);
     EXPECT_GT(plain, 20.0);
     EXPECT_NEAR(faded / plain, 0.5, 0.05);
-    EXPECT_NEAR(faded / middle, 0.5, 0.15);  // the view itself changes a little
     ASSERT_EQ(saver->ReleaseSaverData(), kOk);
     ASSERT_EQ(saver->ReleaseOverlayRenderData(), kOk);
     ASSERT_EQ(saver->ReleaseRenderData(), kOk);

@@ -127,6 +127,26 @@ TEST_P(LitEffect, AmbientDiffuseAndSpecularAsTheFormulaGives) {
   EXPECT_NEAR(slanted, 143, 10);
 }
 
+// With the wind on, the effect is lit per vertex by the wind text: with a
+// still wind the same light as without it.
+TEST_P(LitEffect, TheWindTextLightsTheSame) {
+  if (GetParam() != Level::kPerPixel && GetParam() != Level::kPerVertex) GTEST_SKIP() << "shaders only";
+  Ref<Light> light(new Light(String("sun"), Light::kDirectional));
+  light->ambient = light->diffuse = light->specular = Color{1, 1, 1, 1};
+  light->UpdateGeometricState(0, false);
+  Ref<Texture1DLEffect> effect(new Texture1DLEffect(String("lit")));
+  effect->SetTexture(White().Get());
+  effect->SetLight(light.Get());
+  effect->ambient = Color{0.1f, 0.1f, 0.1f, 1};
+  effect->diffuse = Color{0.4f, 0.4f, 0.4f, 1};
+  effect->specular = Color{0.3f, 0.3f, 0.3f, 1};
+  effect->cull = false;
+  effect->SetWindEnable(true);
+  effect->windAmplitude = 0.0f;
+  Ref<Triangles> quad = Quad(effect.Get());
+  EXPECT_NEAR(CentreRed(quad.Get()), 204, 6);
+}
+
 INSTANTIATE_TEST_SUITE_P(Techniques, LitEffect,
                          ::testing::Values(Level::kPerPixel, Level::kPerVertex, Level::kFixedFunction,
                                            Level::kNoLights),

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "gl/gl_device.h"
+#include "render/effects/shader_texts.h"
 #include "shader_asm/shader_glsl.h"
 #include "shader_asm/shader_program.h"
 #include "support/gl_device_fixture.h"
@@ -364,6 +365,17 @@ TEST(ShaderText, CommentsCaseCoIssueAndTheGeneratedText) {
   EXPECT_NE(glsl.find("uniform vec4 vc[256];"), std::string::npos);
   EXPECT_EQ(d3d::ShaderAttributeLocation(d3d::kUsageTexCoord, 3), 11);
   EXPECT_EQ(d3d::ShaderAttributeLocation(d3d::kUsageFog, 0), -1);
+}
+
+// Every shader text the built-in effects carry assembles and becomes GLSL.
+TEST(BuiltInShaderTexts, EveryTextAssembles) {
+  ASSERT_GT(shaders::kAllTextCount, 10);
+  for (int i = 0; i < shaders::kAllTextCount; ++i) {
+    d3d::ShaderProgram program;
+    std::string error;
+    ASSERT_TRUE(d3d::ParseShaderAssembly(shaders::kAllTexts[i], &program, &error)) << "text " << i << ": " << error;
+    EXPECT_FALSE(d3d::GenerateGlsl(program, d3d::GlslOptions{}).empty()) << "text " << i;
+  }
 }
 
 }  // namespace

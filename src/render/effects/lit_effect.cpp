@@ -56,8 +56,14 @@ class LitPass : public GeometryNodeEffectPass {
 
   void Invalidate() override {
     if (shaders_) {
-      const char* vertex = perPixel_ ? shaders::kLitPerPixelVertex : shaders::kLitVertex;
-      const char* pixel = perPixel_ ? shaders::kLitPerPixelPixel : shaders::kLitPixel;
+      // The wind bends the geometry per vertex; the per-pixel text has no
+      // wind of its own, so a windy effect is lit per vertex.
+      wind_ = GetEffect()->GetWindEnable();
+      usingPerPixel_ = perPixel_ && !wind_;
+      const char* vertex = wind_            ? shaders::kLitWindVertex
+                           : usingPerPixel_ ? shaders::kLitPerPixelVertex
+                                            : shaders::kLitVertex;
+      const char* pixel = usingPerPixel_ ? shaders::kLitPerPixelPixel : shaders::kLitPixel;
       if (vertexShader_) vertexShader_->SetText(vertex, static_cast<int32_t>(std::strlen(vertex)));
       if (pixelShader_) pixelShader_->SetText(pixel, static_cast<int32_t>(std::strlen(pixel)));
     }
@@ -110,8 +116,12 @@ class LitPass : public GeometryNodeEffectPass {
     SetConstant(*renderer, false, 16, towards.x, towards.y, towards.z, 0);
     SetConstant(*renderer, false, 17, eye.x, eye.y, eye.z, 1);
     SetConstant(*renderer, false, 18, effect->fogDensity, effect->fogExponent, 0, 0);
+    if (wind_) {
+      SetConstant(*renderer, false, 19, effect->windAmplitude, effect->windSpeed, static_cast<float>(effect->windTime),
+                  1);
+    }
     renderer->SetPixelShader(pixelShader_.Get());
-    if (perPixel_) {
+    if (usingPerPixel_) {
       SetConstant(*renderer, true, 0, Times(effect->ambient, lightAmbient));
       SetConstant(*renderer, true, 1, Times(effect->diffuse, lightDiffuse));
       SetConstant(*renderer, true, 2, Times(effect->specular, lightSpecular));
@@ -126,6 +136,8 @@ class LitPass : public GeometryNodeEffectPass {
  private:
   bool shaders_;
   bool perPixel_;
+  bool wind_ = false;
+  bool usingPerPixel_ = false;
   Ref<VertexShader> vertexShader_;
   Ref<PixelShader> pixelShader_;
 };

@@ -212,6 +212,73 @@ const char* const kLitVertex =
     "mov oD1, r11\n"
     "mov oT0, v2\n";
 
+// The lit text with the wind: its clock in c19 (amplitude, speed, time),
+// the wind's constants in c21-c24, the displaced position in r6.
+#define KLX_LIT_SINE                                               \
+  "mad r4.x, r4.x, c21.x, c21.y\n"                                 \
+  "frc r4.x, r4.x\n"                                               \
+  "mad r4.x, r4.x, c21.z, c21.w\n"                                 \
+  "mul r5.x, r4.x, r4.x\n"                                         \
+  "mad r5.y, r5.x, c22.w, c22.z\n"                                 \
+  "mad r5.y, r5.y, r5.x, c22.y\n"                                  \
+  "mad r5.y, r5.y, r5.x, c22.x\n"                                  \
+  "mul r4.x, r5.y, r4.x\n"
+
+const char* const kLitWindVertex =
+    "vs_1_1\n"
+    "def c20, 1.0, 0.36787944, 0.0, 0.0\n"
+    "def c21, 0.15915494, 0.5, 6.2831853, -3.1415927\n"
+    "def c22, 1.0, -0.16666667, 0.0083333333, -0.00019841270\n"
+    "def c23, 0.5077, -0.421, 1.31415, 0.3\n"
+    "def c24, -0.6, 0.0, 0.0, 0.0\n"
+    "dcl_position v0\n"
+    "dcl_normal v1\n"
+    "dcl_texcoord v2\n"
+    "mov r6, v0\n"
+    "mul r7.x, c19.y, c19.z\n"
+    "mad r4.x, v0.x, c23.x, r7.x\n"
+    "mad r4.x, v0.z, c23.y, r4.x\n" KLX_LIT_SINE
+    "mul r4.x, r4.x, c19.x\n"
+    "mad r6.x, r4.x, v0.y, v0.x\n"
+    "mul r4.x, r7.x, c23.z\n"
+    "mad r4.x, v0.y, c23.w, r4.x\n"
+    "mad r4.x, v0.z, c24.x, r4.x\n" KLX_LIT_SINE
+    "mul r4.x, r4.x, c19.x\n"
+    "mad r6.z, r4.x, v0.y, v0.z\n"
+    "m4x4 oPos, r6, c0\n"
+    "dp4 r0.x, r6, c6\n"
+    "mul r0.y, r0.x, c18.x\n"
+    "mov r0.x, c20.x\n"
+    "mov r0.w, c18.y\n"
+    "lit r1, r0\n"
+    "mov r2.x, c20.x\n"
+    "mov r2.y, c20.y\n"
+    "mov r2.w, r1.z\n"
+    "lit r3, r2\n"
+    "mov oFog, r3.z\n"
+    "add r5, c17, -r6\n"
+    "dp3 r5.w, r5, r5\n"
+    "rsq r5.w, r5.w\n"
+    "mul r5.xyz, r5, r5.w\n"
+    "add r5.xyz, r5, c16\n"
+    "dp3 r5.w, r5, r5\n"
+    "rsq r5.w, r5.w\n"
+    "mul r5.xyz, r5, r5.w\n"
+    "dp3 r4.x, v1, c16\n"
+    "dp3 r4.y, v1, r5\n"
+    "mov r4.w, c12.x\n"
+    "lit r8, r4\n"
+    "mul r7, c8, c13\n"
+    "mul r9, c9, c14\n"
+    "mad r10, r9, r8.y, r7\n"
+    "mov r10.w, c9.w\n"
+    "mov oD0, r10\n"
+    "mul r9, c10, c15\n"
+    "mad r11, r9, r8.z, c11\n"
+    "mov r11.w, c20.z\n"
+    "mov oD1, r11\n"
+    "mov oT0, v2\n";
+
 const char* const kLitPixel =
     "ps_1_1\n"
     "tex t0\n"
@@ -255,5 +322,12 @@ const char* const kLitPerPixelPixel =
     "add r4.xyz, r4, c3\n"
     "mul r4.w, r0.w, c7.w\n"
     "mov oC0, r4\n";
+
+const char* const kAllTexts[] = {
+    kColorVertex,   kColorWindVertex, kColorPixel,    kTextureVertex,      kTextureWindVertex, kTexturePixel,
+    kLightmapVertex, kLightmapWindVertex, kLightmapPixel, kGrassVertex,   kGrassColoredVertex, kLitVertex,
+    kLitWindVertex, kLitPixel,       kLitPerPixelVertex, kLitPerPixelPixel,
+};
+const int kAllTextCount = static_cast<int>(sizeof(kAllTexts) / sizeof(kAllTexts[0]));
 
 }  // namespace klx::shaders

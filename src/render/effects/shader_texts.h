@@ -24,8 +24,13 @@ extern const char* const kGrassVertex;
 extern const char* const kGrassColoredVertex;
 
 extern const char* const kLitVertex;
+extern const char* const kLitWindVertex;
 extern const char* const kLitPixel;
 extern const char* const kLitPerPixelVertex;
 extern const char* const kLitPerPixelPixel;
+
+// Every text above, for the tests and the start-up measure.
+extern const char* const kAllTexts[];
+extern const int kAllTextCount;
 
 }  // namespace klx::shaders
