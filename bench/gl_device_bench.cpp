@@ -16,6 +16,8 @@
 #include "gl/gl_device.h"
 #include "shader_asm/shader_glsl.h"
 #include "shader_asm/shader_program.h"
+#include "shader_asm/shader_glsl.h"
+#include "render/effects/shader_texts.h"
 
 namespace klx {
 namespace {
@@ -182,6 +184,21 @@ void BM_AssembleShader(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_AssembleShader)->Unit(benchmark::kMicrosecond);
+
+// Every text of the built-in effects assembled and turned into GLSL, as a
+// start-up does once per text (the driver's compile comes on top).
+void BM_AssembleEveryEffectText(benchmark::State& state) {
+  for (auto _ : state) {
+    for (int i = 0; i < shaders::kAllTextCount; ++i) {
+      d3d::ShaderProgram program;
+      std::string error;
+      d3d::ParseShaderAssembly(shaders::kAllTexts[i], &program, &error);
+      benchmark::DoNotOptimize(d3d::GenerateGlsl(program, d3d::GlslOptions{}));
+    }
+  }
+  state.counters["texts"] = shaders::kAllTextCount;
+}
+BENCHMARK(BM_AssembleEveryEffectText)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace klx
