@@ -221,6 +221,19 @@ Canvas PaintFlame(int width, int height) {
   return canvas;
 }
 
+Canvas PaintSpark(int size) {
+  Canvas canvas(size, size, Rgba{1.0f, 0.6f, 0.2f, 0});
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      const float u = (x + 0.5f) / size - 0.5f, v = (y + 0.5f) / size - 0.5f;
+      const float r = std::sqrt(u * u + v * v) * 2.0f;
+      const float glow = std::clamp(1.0f - r, 0.0f, 1.0f);
+      canvas.At(x, y) = Mix(Rgba{1.0f, 0.45f, 0.1f, glow * glow}, Rgba{1.0f, 0.95f, 0.8f, glow}, glow * glow);
+    }
+  }
+  return canvas;
+}
+
 }  // namespace klx::scenebuild
 
 namespace klx::scenebuild {

@@ -26,5 +26,7 @@ content::Canvas PaintConifer(int width, int height);
 content::Canvas PaintBroadleaf(int size);
 content::Canvas PaintGrassTuft(int width, int height);
 content::Canvas PaintFlame(int width, int height);
+// A round glow, white at the centre, for embers and sparks.
+content::Canvas PaintSpark(int size);
 
 }  // namespace klx::scenebuild

@@ -17,12 +17,14 @@
 #include "render/effects/lit_effect.h"
 #include "render/effects/material_effects.h"
 #include "render/effects/second_map_effects.h"
+#include "render/effects/sprite_effect.h"
 #include "render/effects/texture_controllers.h"
 #include "render/texture.h"
 #include "animation/animation_controller.h"
 #include "animation/sound_node_animation.h"
 #include "core/result.h"
 #include "scene/camera.h"
+#include "scene/data_buffer.h"
 #include "scene/geometry_node.h"
 #include "scene/light.h"
 #include "scene/scene_node.h"
@@ -292,6 +294,38 @@ Ref<SceneNode> BuildCampfire(Palette& palette, TextureEffect* paletteEffect, Tex
   return fire;
 }
 
+// Embers glowing in the fire bed: point sprites in world space, added to
+// the frame. The particle systems will throw sparks with the same effect.
+Ref<Points> BuildEmbers(Texture* spark, const Vector3& fireAt) {
+  content::Random random(123);
+  std::vector<Vector3> positions;
+  std::vector<float> sizes;
+  std::vector<Color> colours;
+  std::vector<Vector2> uv;
+  std::vector<int32_t> indices;
+  for (int i = 0; i < 14; ++i) {
+    const float angle = random.Range(0.0f, 2.0f * kPi), reach = random.Range(0.0f, 0.6f);
+    positions.push_back(fireAt + Vector3{reach * std::cos(angle), random.Range(0.04f, 0.14f), reach * std::sin(angle)});
+    sizes.push_back(random.Range(3.0f, 6.0f));
+    const float heat = random.Range(0.5f, 1.0f);
+    colours.push_back(Color{1.0f, 0.35f + 0.4f * heat, 0.1f * heat, 0.6f + 0.4f * heat});
+    uv.push_back(Vector2{0.5f, 0.5f});
+    indices.push_back(i);
+  }
+  const auto count = static_cast<int32_t>(positions.size());
+  Ref<Points> embers(new Points(String("Embers")));
+  embers->SetVertexBuffer(Ref<Vector3Buffer>(new Vector3Buffer(String(), count, positions.data())).Get());
+  embers->SetPointSizeBuffer(Ref<FloatBuffer>(new FloatBuffer(String(), count, sizes.data())).Get());
+  embers->SetColorBuffer(Ref<ColorBuffer>(new ColorBuffer(String(), count, colours.data())).Get());
+  embers->SetTexCoordBuffer(0, Ref<Vector2Buffer>(new Vector2Buffer(String(), count, uv.data())).Get());
+  embers->SetIndexBuffer(Ref<IntBuffer>(new IntBuffer(String(), count, indices.data())).Get());
+  embers->UpdateModelBound();
+  Ref<SpriteEffect> effect(new SpriteEffect(String("SparkEffect")));
+  effect->SetTexture(spark);
+  embers->SetEffect(effect.Get());
+  return embers;
+}
+
 // A flock of large birds gliding together, built round the flock's centre
 // facing +z, circling on its own track.
 Ref<SceneNode> BuildFlock(Palette& palette, TextureEffect* effect, const char* name, uint32_t seed, int birds,
@@ -355,7 +389,8 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
             media.AddPicture("conifer.tga", PaintConifer(128, 256), true) &&
             media.AddPicture("broadleaf.tga", PaintBroadleaf(256), true) &&
             media.AddPicture("grass.tga", PaintGrassTuft(128, 64), true) &&
-            media.AddPicture("flame.tga", PaintFlame(64, 128), true);
+            media.AddPicture("flame.tga", PaintFlame(64, 128), true) &&
+            media.AddPicture("spark.tga", PaintSpark(32), true);
   // Sounds, each with its own Ogg serial number.
   ok = ok && media.AddSound("music.ogg", SynthesizeMusic(), 0.1f, 1) &&
        media.AddSound("engine.ogg", SynthesizeEngineHum(), 0.0f, 2) &&
@@ -424,6 +459,7 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   Ref<SceneNode> campfire = BuildCampfire(palette, sunlitEffect.Get(), media.MakeTexture("flame.tga").Get(), fireAt);
   campfire->AttachChild(MakeSound(media, "Fire", "fire.ogg", true, true, 90, 3.0f).Get());
   root->AttachChild(campfire.Get());
+  root->AttachChild(BuildEmbers(media.MakeTexture("spark.tga").Get(), fireAt).Get());
   // A tree by the fire, between it and one of its views.
   MeshBuilder fireSide;
   AddCrossedQuads(fireSide, fireSideFoot, 4.5f, 7.0f, 0.4f);
