@@ -7,6 +7,8 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "app/overlay.h"
@@ -15,6 +17,11 @@
 #include "core/codec_manager.h"
 #include "core/lifecycle.h"
 #include "render/device_renderer.h"
+#include "render/effects/grass_effect.h"
+#include "render/effects/lit_effect.h"
+#include "render/effects/second_map_effects.h"
+#include "render/effects/sprite_effect.h"
+#include "scene/geometry_node.h"
 #include "vfs/file_manager.h"
 #include "offscreen_renderer.h"
 
@@ -74,17 +81,63 @@ void BM_SaverLoadAndCache(benchmark::State& state) {
 }
 BENCHMARK(BM_SaverLoadAndCache)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
-// One frame as the frame loop draws it, at 60 steps a second.
+// The demo's effects of one class swapped for plain texture effects with
+// the same texture and states (sprites are switched off instead), to see
+// what that class costs a frame.
+const RTTI* const kPlainedClasses[] = {nullptr, &LightmapTextureEffect::TYPE, &GrassEffect::TYPE,
+                                       &Texture1DLEffect::TYPE, &SpriteEffect::TYPE};
+
+int32_t MakePlain(Object* root, const RTTI& type) {
+  Array<Object*> geometries(64, 64);
+  root->CollectByType(GeometryNode::TYPE, geometries);
+  int32_t swapped = 0;
+  for (Object* object : geometries) {
+    auto* geometry = static_cast<GeometryNode*>(object);
+    Object* effectObject = geometry->GetEffect();
+    if (effectObject == nullptr || !effectObject->GetRTTI().IsDerivedFrom(type)) continue;
+    ++swapped;
+    if (auto* sprite = DynamicCast<SpriteEffect>(effectObject)) {
+      sprite->Disable();
+      continue;
+    }
+    auto* from = static_cast<TextureEffect*>(effectObject);
+    Ref<TextureEffect> plain(new TextureEffect(String("plain")));
+    plain->SetTexture(from->GetTexture());
+    plain->SetTexCoordSet(from->GetTexCoordSet());
+    plain->SetColor(from->GetColor());
+    plain->cull = from->cull;
+    plain->alphaTest = from->alphaTest;
+    plain->alphaReference = from->alphaReference;
+    plain->blend = from->blend;
+    plain->sourceBlend = from->sourceBlend;
+    plain->destinationBlend = from->destinationBlend;
+    plain->depthWrite = from->depthWrite;
+    plain->fogColor = from->fogColor;
+    plain->fogDensity = from->fogDensity;
+    plain->fogExponent = from->fogExponent;
+    plain->SetFogEnable(from->GetFogEnable());
+    geometry->SetEffect(plain.Get());
+  }
+  return swapped;
+}
+
+// One frame as the frame loop draws it, at 60 steps a second; with an
+// argument, one class of effects made plain (above).
 void BM_SaverFrame(benchmark::State& state) {
   DeviceRenderer* renderer = StartSaverEngine(state);
   if (renderer == nullptr) return;
   {
     Ref<BenchSaver> saver(new BenchSaver());
     saver->SetCachePause(0);
+    std::srand(42);  // the same camera sets every run, so the runs compare
     if (saver->CreateOverlayRenderData() != kOk || saver->CreateSaverData() != kOk ||
         saver->CacheSaverData() != kOk) {
       StopSaverEngine();
       return state.SkipWithError("the demo did not load");
+    }
+    if (const RTTI* plained = kPlainedClasses[state.range(0)]) {
+      state.SetLabel(std::string("without ") + plained->GetName().CStr());
+      state.counters["swapped"] = MakePlain(saver->GetRoot(), *plained);
     }
     double engineSeconds = 0;
     for (auto _ : state) {
@@ -107,7 +160,7 @@ void BM_SaverFrame(benchmark::State& state) {
   }
   StopSaverEngine();
 }
-BENCHMARK(BM_SaverFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(300);
+BENCHMARK(BM_SaverFrame)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(300);
 
 }  // namespace
 }  // namespace klx
