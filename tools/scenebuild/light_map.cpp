@@ -15,9 +15,14 @@ class HeightGrid {
  public:
   HeightGrid() : size_(static_cast<int>(kWorldSize) + 1), heights_(static_cast<size_t>(size_) * size_) {
     for (int j = 0; j < size_; ++j) {
-      for (int i = 0; i < size_; ++i) heights_[static_cast<size_t>(j) * size_ + i] = GroundHeight(X(i), Z(j));
+      for (int i = 0; i < size_; ++i) {
+        const float h = GroundHeight(X(i), Z(j));
+        heights_[static_cast<size_t>(j) * size_ + i] = h;
+        highest_ = std::max(highest_, h);
+      }
     }
   }
+  float Highest() const { return highest_; }
   float At(float x, float z) const {
     const float fx = std::clamp(x + kWorldSize * 0.5f, 0.0f, static_cast<float>(size_ - 1) - 0.001f);
     const float fz = std::clamp(z + kWorldSize * 0.5f, 0.0f, static_cast<float>(size_ - 1) - 0.001f);
@@ -33,6 +38,7 @@ class HeightGrid {
   static float Z(int j) { return -kWorldSize * 0.5f + static_cast<float>(j); }
   int size_;
   std::vector<float> heights_;
+  float highest_ = 0.0f;
 };
 
 const HeightGrid& Heights() {
@@ -40,14 +46,18 @@ const HeightGrid& Heights() {
   return grid;
 }
 
-// Whether the way to the sun from `p` runs into a hill: a march in steps of
-// a metre and a half, out of the world or above its highest ground.
+// Whether the way to the sun from `p` runs into a hill: a march until it
+// leaves the world or rises above its highest ground.
 bool HillInTheWay(const Vector3& p) {
   const Vector3 sun = SunDirection();
   const HeightGrid& grid = Heights();
-  for (float t = 1.5f; t < 420.0f; t += 1.5f) {
+  // Fine steps near the point, where a small rise matters, longer ones
+  // further out, where only hills can be in the way.
+  for (float t = 1.0f; t < 600.0f; t += 1.0f + 0.02f * t) {
     const Vector3 q = p + sun * t;
-    if (std::fabs(q.x) > kWorldSize * 0.5f || std::fabs(q.z) > kWorldSize * 0.5f || q.y > 90.0f) return false;
+    if (std::fabs(q.x) > kWorldSize * 0.5f || std::fabs(q.z) > kWorldSize * 0.5f || q.y > grid.Highest()) {
+      return false;
+    }
     if (grid.At(q.x, q.z) > q.y + 0.05f) return true;
   }
   return false;
@@ -99,8 +109,13 @@ content::Canvas PaintTerrainLight(int size, const std::vector<TreeShape>& trees)
     const float z = kWorldSize * 0.5f - (y + 0.5f) * texel;
     for (int x = 0; x < size; ++x) {
       const float wx = -kWorldSize * 0.5f + (x + 0.5f) * texel;
-      const Vector3 n = GroundNormal(wx, z);
-      const Vector3 ground{wx, GroundHeight(wx, z) + 0.05f, z};
+      // The ground's height and normal from the grid (the normal as
+      // GroundNormal makes it, by differences a metre either side).
+      const HeightGrid& grid = Heights();
+      const float dx = grid.At(wx + 1.0f, z) - grid.At(wx - 1.0f, z);
+      const float dz = grid.At(wx, z + 1.0f) - grid.At(wx, z - 1.0f);
+      const Vector3 n = Normalize(Vector3{-dx, 2.0f, -dz});
+      const Vector3 ground{wx, grid.At(wx, z) + 0.05f, z};
       float sun = std::max(0.0f, n.Dot(SunDirection()));
       if (sun > 0.0f) sun *= SunReaches(ground, trees);
       const float sky = 0.55f + 0.45f * std::clamp(n.y, -1.0f, 1.0f);
