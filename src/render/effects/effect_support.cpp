@@ -1,10 +1,15 @@
 #include "render/effects/effect_support.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
+#include "core/log.h"
+#include "core/memory_stream.h"
 #include "render/effect.h"
 #include "render/renderer.h"
+#include "render/shader.h"
+#include "render/texture.h"
 #include "scene/camera.h"
 #include "scene/data_buffer.h"
 #include "scene/geometry_node.h"
@@ -52,6 +57,41 @@ void SetFixedMatrices(Renderer& renderer, const Camera& camera, const Matrix4& w
   renderer.SetProjectionMatrix(camera.GetProjection());
   renderer.SetViewMatrix(camera.GetView());
   renderer.SetWorldMatrix(world);
+}
+
+void SetShaderText(Shader* shader, const char* text) {
+  if (shader != nullptr) shader->SetText(text, static_cast<int32_t>(std::strlen(text)));
+}
+
+int SaveTextureLink(MemoryStream& stream, Object& owner, BaseTexture* texture, const int32_t* set) {
+  if (stream.WriteObject(texture) != kOk) {
+    LogError(KLX_TEXT("Невозможно сохранить текстуру. Имя[%s] ID[%d]"), owner.GetName().CStr(), owner.GetID());
+    return kFailed;
+  }
+  if (set != nullptr && stream.WriteInt32(*set) != kOk) {
+    LogError(KLX_TEXT("Невозможно сохранить номер набора текстурных координат. Имя[%s] ID[%d]"),
+             owner.GetName().CStr(), owner.GetID());
+    return kFailed;
+  }
+  return kOk;
+}
+
+int LoadTextureLink(MemoryStream& stream, Object& owner, Ref<BaseTexture>* texture, int32_t* set) {
+  BaseTexture* loaded = nullptr;
+  if (stream.ReadObjectOf(loaded) != kOk || ClosesLoop(&owner, loaded)) {
+    LogError(KLX_TEXT("Невозможно загрузить текстуру. ID[%d] Имя[%s]"), owner.GetID(), owner.GetName().CStr());
+    return kFailed;
+  }
+  *texture = loaded;
+  if (set == nullptr) return kOk;
+  int32_t value = 0;
+  if (stream.ReadInt32(value) != kOk) {
+    LogError(KLX_TEXT("Невозможно загрузить номер набора текстурных координат. ID[%d] Имя[%s]"), owner.GetID(),
+             owner.GetName().CStr());
+    return kFailed;
+  }
+  *set = std::clamp(value, 0, 7);
+  return kOk;
 }
 
 }  // namespace klx::effects

@@ -11,8 +11,12 @@
 
 namespace klx {
 
+class BaseTexture;
 class Camera;
 class ColorBuffer;
+class MemoryStream;
+class Object;
+class Shader;
 class GeometryNode;
 class GeometryNodeEffect;
 class Renderer;
@@ -42,6 +46,16 @@ void SetUniformColors(Renderer& renderer, Ref<ColorBuffer>& buffer, int32_t coun
 // The camera's projection and view and the world matrix, for the fixed
 // function.
 void SetFixedMatrices(Renderer& renderer, const Camera& camera, const Matrix4& world);
+
+// Gives a shader (when there is one) a constant text of the program.
+void SetShaderText(Shader* shader, const char* text);
+
+// A texture link of an effect and, when `set` is given, its coordinate set,
+// stored after the effect's data, with the effect's failure lines. Loading
+// refuses a texture that would close a loop through `owner` and clamps the
+// set to 0-7.
+int SaveTextureLink(MemoryStream& stream, Object& owner, BaseTexture* texture, const int32_t* set);
+int LoadTextureLink(MemoryStream& stream, Object& owner, Ref<BaseTexture>* texture, int32_t* set);
 
 }  // namespace effects
 }  // namespace klx

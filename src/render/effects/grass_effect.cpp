@@ -30,13 +30,9 @@ class GrassPass : public GeometryNodeEffectPass {
         pixelShader_(new (std::nothrow) PixelShader(String())) {}
 
   void Invalidate() override {
-    if (plain_) plain_->SetText(shaders::kGrassVertex, static_cast<int32_t>(std::strlen(shaders::kGrassVertex)));
-    if (colored_) {
-      colored_->SetText(shaders::kGrassColoredVertex, static_cast<int32_t>(std::strlen(shaders::kGrassColoredVertex)));
-    }
-    if (pixelShader_) {
-      pixelShader_->SetText(shaders::kTexturePixel, static_cast<int32_t>(std::strlen(shaders::kTexturePixel)));
-    }
+    effects::SetShaderText(plain_.Get(), shaders::kGrassVertex);
+    effects::SetShaderText(colored_.Get(), shaders::kGrassColoredVertex);
+    effects::SetShaderText(pixelShader_.Get(), shaders::kTexturePixel);
     GeometryNodeEffectPass::Invalidate();
   }
 

@@ -64,8 +64,8 @@ class LitPass : public GeometryNodeEffectPass {
                            : usingPerPixel_ ? shaders::kLitPerPixelVertex
                                             : shaders::kLitVertex;
       const char* pixel = usingPerPixel_ ? shaders::kLitPerPixelPixel : shaders::kLitPixel;
-      if (vertexShader_) vertexShader_->SetText(vertex, static_cast<int32_t>(std::strlen(vertex)));
-      if (pixelShader_) pixelShader_->SetText(pixel, static_cast<int32_t>(std::strlen(pixel)));
+      effects::SetShaderText(vertexShader_.Get(), vertex);
+      effects::SetShaderText(pixelShader_.Get(), pixel);
     }
     GeometryNodeEffectPass::Invalidate();
   }

@@ -41,8 +41,8 @@ class MaterialPass : public GeometryNodeEffectPass {
       const char* vertex = textured_ ? (wind ? shaders::kTextureWindVertex : shaders::kTextureVertex)
                                      : (wind ? shaders::kColorWindVertex : shaders::kColorVertex);
       const char* pixel = textured_ ? shaders::kTexturePixel : shaders::kColorPixel;
-      if (vertexShader_) vertexShader_->SetText(vertex, static_cast<int32_t>(std::strlen(vertex)));
-      if (pixelShader_) pixelShader_->SetText(pixel, static_cast<int32_t>(std::strlen(pixel)));
+      effects::SetShaderText(vertexShader_.Get(), vertex);
+      effects::SetShaderText(pixelShader_.Get(), pixel);
     }
     GeometryNodeEffectPass::Invalidate();
   }
@@ -144,34 +144,12 @@ void TextureEffect::Update(double time) {
 
 int TextureEffect::Save(MemoryStream& stream) {
   if (ColorEffect::Save(stream) != kOk) return kFailed;
-  if (stream.WriteObject(texture_.Get()) != kOk) {
-    LogError(KLX_TEXT("Невозможно сохранить текстуру. Имя[%s] ID[%d]"), GetName().CStr(), GetID());
-    return kFailed;
-  }
-  if (stream.WriteInt32(texCoordSet_) != kOk) {
-    LogError(KLX_TEXT("Невозможно сохранить номер набора текстурных координат. Имя[%s] ID[%d]"), GetName().CStr(),
-             GetID());
-    return kFailed;
-  }
-  return kOk;
+  return effects::SaveTextureLink(stream, *this, texture_.Get(), &texCoordSet_);
 }
 
 int TextureEffect::Load(MemoryStream& stream) {
   if (ColorEffect::Load(stream) != kOk) return kFailed;
-  BaseTexture* texture = nullptr;
-  if (stream.ReadObjectOf(texture) != kOk || ClosesLoop(this, texture)) {
-    LogError(KLX_TEXT("Невозможно загрузить текстуру. ID[%d] Имя[%s]"), GetID(), GetName().CStr());
-    return kFailed;
-  }
-  texture_ = texture;
-  int32_t set = 0;
-  if (stream.ReadInt32(set) != kOk) {
-    LogError(KLX_TEXT("Невозможно загрузить номер набора текстурных координат. ID[%d] Имя[%s]"), GetID(),
-             GetName().CStr());
-    return kFailed;
-  }
-  SetTexCoordSet(set);
-  return kOk;
+  return effects::LoadTextureLink(stream, *this, &texture_, &texCoordSet_);
 }
 
 void TextureEffect::VisitLinks(const LinkVisitor& visit) const {

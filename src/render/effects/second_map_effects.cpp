@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 
-#include "core/log.h"
 #include "core/memory_stream.h"
 #include "render/effects/effect_support.h"
 #include "render/effects/shader_texts.h"
@@ -31,34 +30,12 @@ void SecondMapTextureEffect::Update(double time) {
 
 int SecondMapTextureEffect::Save(MemoryStream& stream) {
   if (TextureEffect::Save(stream) != kOk) return kFailed;
-  if (stream.WriteObject(secondMap_.Get()) != kOk) {
-    LogError(KLX_TEXT("Невозможно сохранить текстуру. Имя[%s] ID[%d]"), GetName().CStr(), GetID());
-    return kFailed;
-  }
-  if (stream.WriteInt32(secondSet_) != kOk) {
-    LogError(KLX_TEXT("Невозможно сохранить номер набора текстурных координат. Имя[%s] ID[%d]"), GetName().CStr(),
-             GetID());
-    return kFailed;
-  }
-  return kOk;
+  return effects::SaveTextureLink(stream, *this, secondMap_.Get(), &secondSet_);
 }
 
 int SecondMapTextureEffect::Load(MemoryStream& stream) {
   if (TextureEffect::Load(stream) != kOk) return kFailed;
-  BaseTexture* map = nullptr;
-  if (stream.ReadObjectOf(map) != kOk || ClosesLoop(this, map)) {
-    LogError(KLX_TEXT("Невозможно загрузить текстуру. ID[%d] Имя[%s]"), GetID(), GetName().CStr());
-    return kFailed;
-  }
-  secondMap_ = map;
-  int32_t set = 0;
-  if (stream.ReadInt32(set) != kOk) {
-    LogError(KLX_TEXT("Невозможно загрузить номер набора текстурных координат. ID[%d] Имя[%s]"), GetID(),
-             GetName().CStr());
-    return kFailed;
-  }
-  SetSecondTexCoordSet(set);
-  return kOk;
+  return effects::LoadTextureLink(stream, *this, &secondMap_, &secondSet_);
 }
 
 void SecondMapTextureEffect::VisitLinks(const LinkVisitor& visit) const {
@@ -94,10 +71,8 @@ class LightmapPass : public GeometryNodeEffectPass {
   void Invalidate() override {
     if (shaders_) {
       const char* vertex = GetEffect()->GetWindEnable() ? shaders::kLightmapWindVertex : shaders::kLightmapVertex;
-      if (vertexShader_) vertexShader_->SetText(vertex, static_cast<int32_t>(std::strlen(vertex)));
-      if (pixelShader_) {
-        pixelShader_->SetText(shaders::kLightmapPixel, static_cast<int32_t>(std::strlen(shaders::kLightmapPixel)));
-      }
+      effects::SetShaderText(vertexShader_.Get(), vertex);
+      effects::SetShaderText(pixelShader_.Get(), shaders::kLightmapPixel);
     }
     GeometryNodeEffectPass::Invalidate();
   }

@@ -1,6 +1,5 @@
 #include "render/effects/sprite_effect.h"
 
-#include "core/log.h"
 #include "core/memory_stream.h"
 #include "render/effects/effect_support.h"
 #include "render/render_state_block.h"
@@ -75,22 +74,12 @@ void SpriteEffect::Update(double time) {
 
 int SpriteEffect::Save(MemoryStream& stream) {
   if (GeometryNodeEffect::Save(stream) != kOk) return kFailed;
-  if (stream.WriteObject(texture_.Get()) != kOk) {
-    LogError(KLX_TEXT("Невозможно сохранить текстуру. Имя[%s] ID[%d]"), GetName().CStr(), GetID());
-    return kFailed;
-  }
-  return kOk;
+  return effects::SaveTextureLink(stream, *this, texture_.Get(), nullptr);
 }
 
 int SpriteEffect::Load(MemoryStream& stream) {
   if (GeometryNodeEffect::Load(stream) != kOk) return kFailed;
-  BaseTexture* texture = nullptr;
-  if (stream.ReadObjectOf(texture) != kOk || ClosesLoop(this, texture)) {
-    LogError(KLX_TEXT("Невозможно загрузить текстуру. ID[%d] Имя[%s]"), GetID(), GetName().CStr());
-    return kFailed;
-  }
-  texture_ = texture;
-  return kOk;
+  return effects::LoadTextureLink(stream, *this, &texture_, nullptr);
 }
 
 void SpriteEffect::VisitLinks(const LinkVisitor& visit) const {
