@@ -40,6 +40,8 @@ class AnimationController : public Controller {
   virtual void SetStageByName(const String& name, int32_t index, float weight);
   virtual void SetStageWeight(int32_t index, float weight);
   virtual void SetPhase(double phase) { phase_ = phase; }
+  // No stages; the phase stays.
+  void ClearStages() { stages_.clear(); }
 
   void AddAnimation(Animation* animation) { animations_.push_back(Ref<Animation>(animation)); }
   void AddFrame(const AnimationFrame& frame) { frames_.push_back(frame); }

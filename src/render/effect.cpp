@@ -1,5 +1,6 @@
 #include "render/effect.h"
 
+#include "animation/skin_controller.h"
 #include "core/controller.h"
 #include "core/log.h"
 #include "core/memory_stream.h"
@@ -60,6 +61,8 @@ void GeometryNodeEffect::SetWindEnable(bool on) {
 }
 
 void GeometryNodeEffect::SetSkinController(Object* controller) {
+  if (auto* old = DynamicCast<Controller>(skinController_.Get())) old->SetActive(true);
+  if (auto* added = DynamicCast<Controller>(controller)) added->SetActive(true);
   skinController_ = controller;
   InvalidatePasses();
 }
@@ -67,6 +70,20 @@ void GeometryNodeEffect::SetSkinController(Object* controller) {
 void GeometryNodeEffect::Update(double time) {
   Effect::Update(time);
   windTime += time;
+  if (!skinController_) return;
+  auto* skin = DynamicCast<SkinController>(skinController_.Get());
+  const Renderer* renderer = GetRenderer();
+  const int32_t level = renderer != nullptr ? renderer->GetCaps().vertexShaderLevel : kShaderLevelNone;
+  // The wind texts come before the skinned ones, so a windy effect cannot
+  // skin in its shader. PassCount chooses the technique on first use.
+  const bool shaderSkinning = skin != nullptr && (level == 1 || level == 2) && !GetWindEnable() &&
+                              PassCount() > 0 && GetCurrentTechnique()->SkinsInShaders() &&
+                              skin->FitsShaderPalette() && CanSkinInShaders(*skin);
+  if (shaderSkinning) {
+    skin->SetActive(false);
+  } else {
+    SetSkinController(nullptr);
+  }
 }
 
 int GeometryNodeEffect::Save(MemoryStream& stream) {

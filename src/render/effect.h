@@ -15,6 +15,8 @@
 
 namespace klx {
 
+class SkinController;
+
 class Effect;
 
 // One way of drawing an effect; concrete techniques decide from the
@@ -28,6 +30,9 @@ class Technique {
   Technique& operator=(const Technique&) = delete;
 
   virtual bool IsSupported() = 0;
+  // True when the technique's passes draw a skinned mesh with a skinning
+  // vertex shader (only some shader techniques can).
+  virtual bool SkinsInShaders() const { return false; }
 
   int32_t GetPassCount() const { return passes_.Count(); }
   Pass* GetPass(int32_t index) const { return index >= 0 && index < passes_.Count() ? passes_[index].Get() : nullptr; }
@@ -90,14 +95,22 @@ class GeometryNodeEffect : public Effect, public GeometryEffectInterface {
 
   int Save(MemoryStream& stream) override;
   int Load(MemoryStream& stream) override;
-  // The object update, then the wind clock.
+  // The object update, then the wind clock; then the skin controller's
+  // path: shader skinning (the controller made inactive) where the vertex
+  // shaders reach 2.0 and this effect's technique can skin that mesh, else
+  // the controller is taken off the effect and skins on the processor.
   void Update(double time) override;
 
   void SetFogEnable(bool on);
   void SetWindEnable(bool on);
+  // Makes both the old and the new controller active (a controller taken
+  // off skins on the processor).
   void SetSkinController(Object* controller);
   Object* GetSkinController() const { return skinController_.Get(); }
   bool GetFogEnable() const { return fogEnable_; }
+  // What an effect's skinned text needs of the skin beyond the palette
+  // (the lit text: bind-pose normals).
+  virtual bool CanSkinInShaders(SkinController& skin) { return (void)skin, true; }
   bool GetWindEnable() const { return windEnable_; }
 
   bool stageClamps[8] = {};  // wrap flags: true = the stage clamps

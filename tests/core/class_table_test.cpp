@@ -110,7 +110,7 @@ constexpr const char* kLandedClasses[] = {
     "KLX.TargetCameraController", "KLX.TargetLightController", "KLX.CameraActivateAnimationController",
     "KLX.CameraCulledController", "KLX.NormalmapTextureController", "KLX.FresnelTextureController",
     "KLX.LightmapTextureEffect", "KLX.NormalmapTextureEffect", "KLX.SpriteEffect", "KLX.GrassEffect",
-    "KLX.Texture1DLEffect",
+    "KLX.Texture1DLEffect", "KLX.SkinController", "KLX.SkeletonAnimationController",
     "KLX.BaseTexture", "KLX.BoundingVolume", "KLX.Buffer", "KLX.Camera", "KLX.ColorBuffer",
     "KLX.ColorEffect", "KLX.Controller", "KLX.CubeTexture", "KLX.Effect", "KLX.FPCamera", "KLX.FloatBuffer",
     "KLX.Font", "KLX.GeometryNode", "KLX.GeometryNodeEffect", "KLX.GeometryNodeEffectPass", "KLX.Image",

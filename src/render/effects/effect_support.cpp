@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
+#include "animation/skin_controller.h"
 #include "core/log.h"
 #include "core/memory_stream.h"
 #include "render/effect.h"
+#include "render/effects/shader_texts.h"
 #include "render/renderer.h"
 #include "render/shader.h"
 #include "render/texture.h"
@@ -43,6 +46,34 @@ void SetCommonConstants(Renderer& renderer, const GeometryNodeEffect& effect, co
     const float c10[4] = {effect.windAmplitude, effect.windSpeed, static_cast<float>(effect.windTime), 1.0f};
     renderer.SetVertexShaderConstants(10, c10, 1);
   }
+}
+
+bool ShaderSkinningAvailable() {
+  const Renderer* renderer = GetRenderer();
+  const int32_t level = renderer != nullptr ? renderer->GetCaps().vertexShaderLevel : kShaderLevelNone;
+  return level == 1 || level == 2;
+}
+
+SkinController* ShaderSkin(const GeometryNodeEffect& effect) {
+  return DynamicCast<SkinController>(effect.GetSkinController());
+}
+
+void SetSkinStreamsAndConstants(Renderer& renderer, const GeometryNodeEffect& effect, SkinController& skin,
+                                const Camera& camera, const Color& color) {
+  renderer.SetPositions(skin.GetVertices());
+  renderer.SetBlendWeights(skin.GetWeights());
+  renderer.SetBlendIndices(skin.GetIndices());
+  SetMatrixConstants(renderer, 0, camera.GetViewProjection());
+  SetMatrixConstants(renderer, 4, camera.GetView());
+  const std::vector<Matrix4>& bones = skin.GetBoneMatrices();
+  const size_t count = std::min(bones.size(), static_cast<size_t>(SkinController::kMaxShaderBones));
+  for (size_t i = 0; i < count; ++i) {
+    SetMatrixConstants(renderer, shaders::kSkinPaletteRegister + 4 * static_cast<int32_t>(i), bones[i]);
+  }
+  const float colour[4] = {color.r, color.g, color.b, color.a};
+  const float fog[4] = {effect.fogDensity, effect.fogExponent, 0.0f, 0.0f};
+  renderer.SetVertexShaderConstants(shaders::kSkinColorRegister, colour, 1);
+  renderer.SetVertexShaderConstants(shaders::kSkinFogRegister, fog, 1);
 }
 
 void SetUniformColors(Renderer& renderer, Ref<ColorBuffer>& buffer, int32_t count, const Color& color) {

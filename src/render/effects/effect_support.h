@@ -17,6 +17,7 @@ class ColorBuffer;
 class MemoryStream;
 class Object;
 class Shader;
+class SkinController;
 class GeometryNode;
 class GeometryNodeEffect;
 class Renderer;
@@ -38,6 +39,20 @@ GeometryNode* CurrentGeometry(Renderer& renderer);
 // time, 1) when the wind blows or `windClock` asks for it.
 void SetCommonConstants(Renderer& renderer, const GeometryNodeEffect& effect, const Matrix4& world,
                         const Camera& camera, const Color& color, bool windClock = false);
+
+// The current renderer's vertex shaders reach 2.0 (levels 1 and 2), so a
+// skin can be drawn by a skinning vertex shader.
+bool ShaderSkinningAvailable();
+
+// The skin controller the effect's shader skins with, or null (none, or
+// the pass was not recorded for skinning).
+SkinController* ShaderSkin(const GeometryNodeEffect& effect);
+
+// A skinned draw's streams (the bind pose, weights and indices) and
+// constants: c0-c3 view-projection, c4-c7 view, the bone palette from c8,
+// the colour in c208 and the fog in c209.
+void SetSkinStreamsAndConstants(Renderer& renderer, const GeometryNodeEffect& effect, SkinController& skin,
+                                const Camera& camera, const Color& color);
 
 // The fixed-function path's colour: one per vertex, all `color`, handed to
 // the renderer. `buffer` is made (or remade) for the vertex count.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "animation/skin_controller.h"
 #include "core/log.h"
 #include "core/memory_stream.h"
 #include "render/effects/effect_support.h"
@@ -57,10 +58,14 @@ class LitPass : public GeometryNodeEffectPass {
   void Invalidate() override {
     if (shaders_) {
       // The wind bends the geometry per vertex; the per-pixel text has no
-      // wind of its own, so a windy effect is lit per vertex.
+      // wind of its own, so a windy effect is lit per vertex. A skin the
+      // effect kept is blended by the skinned texts.
       wind_ = GetEffect()->GetWindEnable();
+      skinned_ = !wind_ && effects::ShaderSkin(*GetEffect()) != nullptr && effects::ShaderSkinningAvailable();
       usingPerPixel_ = perPixel_ && !wind_;
-      const char* vertex = wind_            ? shaders::kLitWindVertex
+      const char* vertex = wind_             ? shaders::kLitWindVertex
+                           : skinned_        ? (usingPerPixel_ ? shaders::kLitSkinnedPerPixelVertex
+                                                               : shaders::kLitSkinnedVertex)
                            : usingPerPixel_ ? shaders::kLitPerPixelVertex
                                             : shaders::kLitVertex;
       const char* pixel = usingPerPixel_ ? shaders::kLitPerPixelPixel : shaders::kLitPixel;
@@ -76,9 +81,16 @@ class LitPass : public GeometryNodeEffectPass {
     Camera* camera = renderer != nullptr ? renderer->GetCamera() : nullptr;
     if (geometry == nullptr || camera == nullptr || geometry->GetVertexBuffer() == nullptr) return kFailed;
     auto* effect = static_cast<Texture1DLEffect*>(GetEffect());
-    const Matrix4 world = ToMatrix(geometry->GetWorldTransform());
-    renderer->SetPositions(geometry->GetVertexBuffer());
-    renderer->SetNormals(DynamicCast<Vector3Buffer>(geometry->GetNormalBuffer()));
+    SkinController* skin = skinned_ && shaders_ ? effects::ShaderSkin(*effect) : nullptr;
+    // Skinned positions are in world space: no world matrix of their own.
+    const Matrix4 world = skin != nullptr ? Matrix4::Identity() : ToMatrix(geometry->GetWorldTransform());
+    if (skin != nullptr) {
+      effects::SetSkinStreamsAndConstants(*renderer, *effect, *skin, *camera, effect->GetColor());
+      renderer->SetNormals(DynamicCast<Vector3Buffer>(skin->GetNormals()));
+    } else {
+      renderer->SetPositions(geometry->GetVertexBuffer());
+      renderer->SetNormals(DynamicCast<Vector3Buffer>(geometry->GetNormalBuffer()));
+    }
     renderer->SetTexCoords(geometry->GetTexCoordBuffer(effect->GetTexCoordSet()), 0);
     renderer->SetTexture(effect->GetTexture(), 0);
     renderer->SetIndices(geometry->GetIndexBuffer());
@@ -94,8 +106,10 @@ class LitPass : public GeometryNodeEffectPass {
       return kOk;
     }
     renderer->SetVertexShader(vertexShader_.Get());
-    effects::SetMatrixConstants(*renderer, 0, world * camera->GetViewProjection());
-    effects::SetMatrixConstants(*renderer, 4, world * camera->GetView());
+    if (skin == nullptr) {
+      effects::SetMatrixConstants(*renderer, 0, world * camera->GetViewProjection());
+      effects::SetMatrixConstants(*renderer, 4, world * camera->GetView());
+    }
     // The light's direction and the camera in the geometry's own space.
     Matrix4 toObject;
     world.Inverse(&toObject);
@@ -105,17 +119,19 @@ class LitPass : public GeometryNodeEffectPass {
     const Color lightAmbient = light != nullptr ? light->ambient : kDefaultLightColor;
     const Color lightDiffuse = light != nullptr ? light->diffuse : kDefaultLightColor;
     const Color lightSpecular = light != nullptr ? light->specular : kDefaultLightColor;
-    SetConstant(*renderer, false, 8, effect->ambient);
-    SetConstant(*renderer, false, 9, effect->diffuse);
-    SetConstant(*renderer, false, 10, effect->specular);
-    SetConstant(*renderer, false, 11, effect->emissive);
-    SetConstant(*renderer, false, 12, effect->specularPower, 0, 0, 0);
-    SetConstant(*renderer, false, 13, lightAmbient);
-    SetConstant(*renderer, false, 14, lightDiffuse);
-    SetConstant(*renderer, false, 15, lightSpecular);
-    SetConstant(*renderer, false, 16, towards.x, towards.y, towards.z, 0);
-    SetConstant(*renderer, false, 17, eye.x, eye.y, eye.z, 1);
-    SetConstant(*renderer, false, 18, effect->fogDensity, effect->fogExponent, 0, 0);
+    // The same order from c8 (plain texts) or c210 (skinned texts).
+    const int32_t base = skin != nullptr ? shaders::kSkinLitRegister : 8;
+    SetConstant(*renderer, false, base + 0, effect->ambient);
+    SetConstant(*renderer, false, base + 1, effect->diffuse);
+    SetConstant(*renderer, false, base + 2, effect->specular);
+    SetConstant(*renderer, false, base + 3, effect->emissive);
+    SetConstant(*renderer, false, base + 4, effect->specularPower, 0, 0, 0);
+    SetConstant(*renderer, false, base + 5, lightAmbient);
+    SetConstant(*renderer, false, base + 6, lightDiffuse);
+    SetConstant(*renderer, false, base + 7, lightSpecular);
+    SetConstant(*renderer, false, base + 8, towards.x, towards.y, towards.z, 0);
+    SetConstant(*renderer, false, base + 9, eye.x, eye.y, eye.z, 1);
+    if (skin == nullptr) SetConstant(*renderer, false, 18, effect->fogDensity, effect->fogExponent, 0, 0);
     if (wind_) {
       SetConstant(*renderer, false, 19, effect->windAmplitude, effect->windSpeed, static_cast<float>(effect->windTime),
                   1);
@@ -137,6 +153,7 @@ class LitPass : public GeometryNodeEffectPass {
   bool shaders_;
   bool perPixel_;
   bool wind_ = false;
+  bool skinned_ = false;
   bool usingPerPixel_ = false;
   Ref<VertexShader> vertexShader_;
   Ref<PixelShader> pixelShader_;
@@ -145,6 +162,7 @@ class LitPass : public GeometryNodeEffectPass {
 class LitTechnique : public Technique {
  public:
   LitTechnique(Texture1DLEffect* effect, bool shaders) : Technique(effect), shaders_(shaders) {}
+  bool SkinsInShaders() const override { return shaders_; }
   bool IsSupported() override {
     Renderer* renderer = GetRenderer();
     if (renderer == nullptr) return false;
@@ -169,6 +187,12 @@ class LitTechnique : public Technique {
 Texture1DLEffect::Texture1DLEffect(const String& name) : TextureEffect(name) {
   AddTechnique(new LitTechnique(this, false));
   AddTechnique(new LitTechnique(this, true));
+}
+
+bool Texture1DLEffect::CanSkinInShaders(SkinController& skin) {
+  // The skinned texts light the bind-pose normals, blended like the points.
+  const auto* normals = DynamicCast<Vector3Buffer>(skin.GetNormals());
+  return normals != nullptr && skin.GetVertices() != nullptr && normals->GetCount() == skin.GetVertices()->GetCount();
 }
 
 void Texture1DLEffect::SetLight(Light* light) { light_ = light; }

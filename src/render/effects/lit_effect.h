@@ -23,6 +23,9 @@ class Texture1DLEffect : public TextureEffect {
   void CollectByType(const RTTI& type, Array<Object*>& found) override;
   void VisitLinks(const LinkVisitor& visit) const override;
 
+  // The skinned texts need bind-pose normals for every vertex.
+  bool CanSkinInShaders(SkinController& skin) override;
+
   Light* GetLight() const { return light_.Get(); }
   void SetLight(Light* light);
 

@@ -35,10 +35,14 @@ class MaterialPass : public GeometryNodeEffectPass {
 
   void Invalidate() override {
     if (shaders_) {
-      // Wind texts when the wind blows; the skinned texts use the plain
-      // ones until skinning controllers exist.
+      // Wind texts when the wind blows, else the skinned text when the
+      // effect holds a skin (kept only where vertex shaders reach 2.0),
+      // else the plain ones. The colour effect has no skinned text.
       const bool wind = GetEffect()->GetWindEnable();
-      const char* vertex = textured_ ? (wind ? shaders::kTextureWindVertex : shaders::kTextureVertex)
+      skinned_ = textured_ && !wind && effects::ShaderSkin(*GetEffect()) != nullptr && effects::ShaderSkinningAvailable();
+      const char* vertex = textured_ ? (wind      ? shaders::kTextureWindVertex
+                                        : skinned_ ? shaders::kTextureSkinnedVertex
+                                                   : shaders::kTextureVertex)
                                      : (wind ? shaders::kColorWindVertex : shaders::kColorVertex);
       const char* pixel = textured_ ? shaders::kTexturePixel : shaders::kColorPixel;
       effects::SetShaderText(vertexShader_.Get(), vertex);
@@ -53,6 +57,16 @@ class MaterialPass : public GeometryNodeEffectPass {
     Camera* camera = renderer != nullptr ? renderer->GetCamera() : nullptr;
     if (geometry == nullptr || camera == nullptr || geometry->GetVertexBuffer() == nullptr) return kFailed;
     auto* effect = static_cast<ColorEffect*>(GetEffect());
+    if (SkinController* skin = skinned_ ? effects::ShaderSkin(*effect) : nullptr) {
+      auto* texture = static_cast<TextureEffect*>(effect);
+      effects::SetSkinStreamsAndConstants(*renderer, *effect, *skin, *camera, effect->GetColor());
+      renderer->SetTexCoords(geometry->GetTexCoordBuffer(texture->GetTexCoordSet()), 0);
+      renderer->SetTexture(texture->GetTexture(), 0);
+      renderer->SetIndices(geometry->GetIndexBuffer());
+      renderer->SetVertexShader(vertexShader_.Get());
+      renderer->SetPixelShader(pixelShader_.Get());
+      return kOk;
+    }
     const Matrix4 world = ToMatrix(geometry->GetWorldTransform());
     if (!shaders_) {
       // The colour reaches the fixed-function stages as vertex colours.
@@ -78,6 +92,7 @@ class MaterialPass : public GeometryNodeEffectPass {
  private:
   bool textured_;
   bool shaders_;
+  bool skinned_ = false;
   Ref<VertexShader> vertexShader_;
   Ref<PixelShader> pixelShader_;
   Ref<ColorBuffer> colors_;
@@ -87,6 +102,7 @@ class MaterialTechnique : public Technique {
  public:
   MaterialTechnique(ColorEffect* effect, bool textured, bool shaders)
       : Technique(effect), textured_(textured), shaders_(shaders) {}
+  bool SkinsInShaders() const override { return textured_ && shaders_; }
   bool IsSupported() override {
     Renderer* renderer = GetRenderer();
     if (renderer == nullptr) return false;

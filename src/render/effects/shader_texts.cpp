@@ -323,10 +323,132 @@ const char* const kLitPerPixelPixel =
     "mul r4.w, r0.w, c7.w\n"
     "mov oC0, r4\n";
 
+// Skinned texts (vs 2.0). c0-c3 view-projection and c4-c7 view (the
+// blended positions are in world space), the bone palette from c8 (bone i
+// in c(8 + 4i) to c(10 + 4i), its columns), c208 the colour, c209 (fog
+// density, fog exponent). c220 holds the texts' own numbers. Streams:
+// position v0, blend weights v1, blend indices v2.
+#define KLX_SKIN_CONSTANTS "def c220, 1.0, 0.36787944, 0.0, 4.0\n"
+
+// One bone's share of the position into r1: its index (component k of r0,
+// floored and times four) addresses the palette.
+#define KLX_SKIN_BONE_POSITION(k)                                  \
+  "mova a0.x, r0." k "\n"                                          \
+  "dp4 r1.x, v0, c[a0.x + 8]\n"                                    \
+  "dp4 r1.y, v0, c[a0.x + 9]\n"                                    \
+  "dp4 r1.z, v0, c[a0.x + 10]\n"
+
+// The blended world position into r6 (w = 1).
+#define KLX_SKIN_POSITION                                           \
+  "frc r0, v2\n"                                                   \
+  "add r0, v2, -r0\n"                                              \
+  "mul r0, r0, c220.w\n" KLX_SKIN_BONE_POSITION("x")               \
+  "mul r6.xyz, r1, v1.x\n" KLX_SKIN_BONE_POSITION("y")             \
+  "mad r6.xyz, r1, v1.y, r6\n" KLX_SKIN_BONE_POSITION("z")         \
+  "mad r6.xyz, r1, v1.z, r6\n" KLX_SKIN_BONE_POSITION("w")         \
+  "mad r6.xyz, r1, v1.w, r6\n"                                     \
+  "mov r6.w, c220.x\n"
+
+// The same with the normal in v3, blended by the bones' rotations into r7
+// and normalised. The indices stay in r0.
+#define KLX_SKIN_BONE_NORMAL(k)                                    \
+  KLX_SKIN_BONE_POSITION(k)                                        \
+  "dp3 r2.x, v3, c[a0.x + 8]\n"                                    \
+  "dp3 r2.y, v3, c[a0.x + 9]\n"                                    \
+  "dp3 r2.z, v3, c[a0.x + 10]\n"
+
+#define KLX_SKIN_POSITION_AND_NORMAL                                \
+  "frc r0, v2\n"                                                   \
+  "add r0, v2, -r0\n"                                              \
+  "mul r0, r0, c220.w\n" KLX_SKIN_BONE_NORMAL("x")                 \
+  "mul r6.xyz, r1, v1.x\n"                                         \
+  "mul r7.xyz, r2, v1.x\n" KLX_SKIN_BONE_NORMAL("y")               \
+  "mad r6.xyz, r1, v1.y, r6\n"                                     \
+  "mad r7.xyz, r2, v1.y, r7\n" KLX_SKIN_BONE_NORMAL("z")           \
+  "mad r6.xyz, r1, v1.z, r6\n"                                     \
+  "mad r7.xyz, r2, v1.z, r7\n" KLX_SKIN_BONE_NORMAL("w")           \
+  "mad r6.xyz, r1, v1.w, r6\n"                                     \
+  "mad r7.xyz, r2, v1.w, r7\n"                                     \
+  "mov r6.w, c220.x\n"                                             \
+  "dp3 r7.w, r7, r7\n"                                             \
+  "rsq r7.w, r7.w\n"                                               \
+  "mul r7.xyz, r7, r7.w\n"
+
+// Fog of the view depth of r6, with c209 and c220.
+#define KLX_SKIN_FOG                                               \
+  "dp4 r0.x, r6, c6\n"                                             \
+  "mul r0.y, r0.x, c209.x\n"                                       \
+  "mov r0.x, c220.x\n"                                             \
+  "mov r0.w, c209.y\n"                                             \
+  "lit r1, r0\n"                                                   \
+  "mov r2.x, c220.x\n"                                             \
+  "mov r2.y, c220.y\n"                                             \
+  "mov r2.w, r1.z\n"                                               \
+  "lit r3, r2\n"                                                   \
+  "mov oFog, r3.z\n"
+
+const char* const kTextureSkinnedVertex =
+    "vs_2_0\n" KLX_SKIN_CONSTANTS
+    "dcl_position v0\n"
+    "dcl_blendweight v1\n"
+    "dcl_blendindices v2\n"
+    "dcl_texcoord v3\n" KLX_SKIN_POSITION
+    "m4x4 oPos, r6, c0\n" KLX_SKIN_FOG
+    "mov oT0, v3\n"
+    "mov oD0, c208\n";
+
+// The lit skinned texts: the bind-pose normal in v3, coordinates in v4;
+// c210-c213 the material's ambient, diffuse, specular and emissive colours,
+// c214.x its power, c215-c217 the light's colours, c218 the direction
+// towards the light and c219 the camera, both in world space.
+#define KLX_SKIN_HALF_VECTOR                                        \
+  "add r5, c219, -r6\n"                                            \
+  "dp3 r5.w, r5, r5\n"                                             \
+  "rsq r5.w, r5.w\n"                                               \
+  "mul r5.xyz, r5, r5.w\n"                                         \
+  "add r5.xyz, r5, c218\n"                                         \
+  "dp3 r5.w, r5, r5\n"                                             \
+  "rsq r5.w, r5.w\n"                                               \
+  "mul r5.xyz, r5, r5.w\n"
+
+#define KLX_SKIN_LIT_HEAD                                           \
+  "vs_2_0\n" KLX_SKIN_CONSTANTS                                    \
+  "dcl_position v0\n"                                              \
+  "dcl_blendweight v1\n"                                           \
+  "dcl_blendindices v2\n"                                          \
+  "dcl_normal v3\n"                                                \
+  "dcl_texcoord v4\n" KLX_SKIN_POSITION_AND_NORMAL                 \
+  "m4x4 oPos, r6, c0\n" KLX_SKIN_FOG KLX_SKIN_HALF_VECTOR
+
+const char* const kLitSkinnedVertex =
+    KLX_SKIN_LIT_HEAD
+    "dp3 r4.x, r7, c218\n"
+    "dp3 r4.y, r7, r5\n"
+    "mov r4.w, c214.x\n"
+    "lit r8, r4\n"
+    "mul r9, c210, c215\n"
+    "mul r10, c211, c216\n"
+    "mad r10, r10, r8.y, r9\n"
+    "mov r10.w, c211.w\n"
+    "mov oD0, r10\n"
+    "mul r9, c212, c217\n"
+    "mad r11, r9, r8.z, c213\n"
+    "mov r11.w, c220.z\n"
+    "mov oD1, r11\n"
+    "mov oT0, v4\n";
+
+// For the per-pixel pixel shader: the normal in t1, the half vector in t2.
+const char* const kLitSkinnedPerPixelVertex =
+    KLX_SKIN_LIT_HEAD
+    "mov oT0, v4\n"
+    "mov oT1, r7\n"
+    "mov oT2, r5\n";
+
 const char* const kAllTexts[] = {
     kColorVertex,   kColorWindVertex, kColorPixel,    kTextureVertex,      kTextureWindVertex, kTexturePixel,
     kLightmapVertex, kLightmapWindVertex, kLightmapPixel, kGrassVertex,   kGrassColoredVertex, kLitVertex,
-    kLitWindVertex, kLitPixel,       kLitPerPixelVertex, kLitPerPixelPixel,
+    kLitWindVertex, kLitPixel,       kLitPerPixelVertex, kLitPerPixelPixel, kTextureSkinnedVertex,
+    kLitSkinnedVertex, kLitSkinnedPerPixelVertex,
 };
 const int kAllTextCount = static_cast<int>(sizeof(kAllTexts) / sizeof(kAllTexts[0]));
 

@@ -29,6 +29,17 @@ extern const char* const kLitPixel;
 extern const char* const kLitPerPixelVertex;
 extern const char* const kLitPerPixelPixel;
 
+// Skinned (vs 2.0): c0-c3 view-projection, c4-c7 view, the bone palette
+// from c8, colour c208, fog c209; the lit ones have their material and
+// light in c210-c219.
+inline constexpr int kSkinPaletteRegister = 8;
+inline constexpr int kSkinColorRegister = 208;
+inline constexpr int kSkinFogRegister = 209;
+inline constexpr int kSkinLitRegister = 210;
+extern const char* const kTextureSkinnedVertex;
+extern const char* const kLitSkinnedVertex;
+extern const char* const kLitSkinnedPerPixelVertex;
+
 // Every text above, for the tests and the start-up measure.
 extern const char* const kAllTexts[];
 extern const int kAllTextCount;
