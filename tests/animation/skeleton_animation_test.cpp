@@ -121,9 +121,12 @@ TEST_F(SkeletonAnimation, TheStoredFormLinksTheBoneControllers) {
   auto* skeleton = DynamicCast<SkeletonAnimationController>(root->GetController(0));
   ASSERT_NE(skeleton, nullptr);
   ASSERT_EQ(skeleton->GetBoneControllerCount(), 2);
+  const char* names[2] = {"arm", "leg"};
   for (int i = 0; i < 2; ++i) {
     AnimationController* bone = skeleton->GetBoneController(i);
-    EXPECT_EQ(bone, root->GetChild(i)->GetController(0));
+    auto* node = DynamicCast<Node>(root->FindByName(String(names[i])));
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(bone, node->GetController(0));
     EXPECT_FALSE(bone->IsActive());
   }
   EXPECT_DOUBLE_EQ(skeleton->GetTrackPeriod(), 4.0);
