@@ -14,6 +14,8 @@
 #include "animation/sound_node_animation.h"
 #include "animation/camera_culled_controller.h"
 #include "animation/screensaver_controller.h"
+#include "animation/skeleton_animation_controller.h"
+#include "animation/skin_controller.h"
 #include "animation/target_controllers.h"
 #include "scene/transform.h"
 #include "assets/codecs/image_codecs.h"
@@ -250,8 +252,11 @@ TEST_F(DemoContent, TheFlocksCircleTheLakeAndOneCallsOnTheNearSide) {
     const std::string name = "Flock" + std::to_string(i + 1);
     flocks[i] = DynamicCast<Node>(root->FindByName(String(name.c_str())));
     ASSERT_NE(flocks[i], nullptr) << name;
-    ASSERT_EQ(flocks[i]->GetControllerCount(), 1);
-    periods.insert(DynamicCast<NodeAnimationController>(flocks[i]->GetController(0))->GetTrackPeriod());
+    // The track, and the skeleton that flaps the birds' wings.
+    ASSERT_EQ(flocks[i]->GetControllerCount(), 2);
+    auto* track = DynamicCast<NodeAnimationController>(flocks[i]->GetController(0));
+    ASSERT_NE(track, nullptr);
+    periods.insert(track->GetTrackPeriod());
   }
   EXPECT_EQ(periods.size(), 3u);
   // A cut to the view of a flock starts that flock's track over.
@@ -290,6 +295,87 @@ TEST_F(DemoContent, TheFlocksCircleTheLakeAndOneCallsOnTheNearSide) {
   ASSERT_GT(playing, 0);
   ASSERT_GT(quiet, 0);
   EXPECT_LT(playingZ / playing + 40.0, quietZ / quiet);
+}
+
+// Signed turn in degrees of a rotation about one axis, seen along `axis`.
+float TurnDegrees(const Quaternion& q, const Vector3& axis) {
+  const float along = q.x * axis.x + q.y * axis.y + q.z * axis.z;
+  return 2.0f * std::atan2(along, q.w) * 180.0f / 3.14159265f;
+}
+
+// The characters: a person by the fire on a skeleton of more than ten
+// bones whose cycle comes round to where it began, and birds whose wings
+// beat through a wide arc, each bird out of step with the others.
+TEST_F(DemoContent, TheSkinnedCharactersMoveInLoopingCycles) {
+  Ref<Object> root = LoadMain();
+  auto* scene = DynamicCast<SceneNode>(root.Get());
+  ASSERT_NE(scene, nullptr);
+  HoldCuts(root.Get());
+  auto* sitter = DynamicCast<SkinController>(root->FindByName(String("SitterSkin")));
+  auto* sitterMesh = DynamicCast<GeometryNode>(root->FindByName(String("SitterMesh")));
+  auto* skeleton = DynamicCast<SkeletonAnimationController>(root->FindByName(String("SitterSkeleton")));
+  ASSERT_NE(sitter, nullptr);
+  ASSERT_NE(sitterMesh, nullptr);
+  ASSERT_NE(skeleton, nullptr);
+  EXPECT_GE(sitter->GetBoneCount(), 10);
+  EXPECT_GE(skeleton->GetBoneControllerCount(), 8);
+  EXPECT_EQ(sitterMesh->GetController(0), sitter);
+  // The lit skinned text needs the bind-pose normals.
+  ASSERT_NE(DynamicCast<Vector3Buffer>(sitter->GetNormals()), nullptr);
+  EXPECT_EQ(sitter->GetNormals()->GetCount(), sitter->GetVertices()->GetCount());
+  EXPECT_TRUE(sitter->FitsShaderPalette());
+
+  const double cycle = skeleton->GetTrackPeriod();
+  ASSERT_GT(cycle, 4.0);
+  auto posed = [&] {
+    const auto* buffer = static_cast<Vector3Buffer*>(sitterMesh->GetVertexBuffer());
+    return std::vector<Vector3>(buffer->Elements(), buffer->Elements() + buffer->GetCount());
+  };
+  // Without a renderer the skin blends on the processor, in world space.
+  scene->UpdateGeometricState(0.0, false);
+  const std::vector<Vector3> start = posed();
+  const Vector3 seat = sitter->GetBone(0)->GetWorldTransform().translation;
+  float farthest = 0.0f, moved = 0.0f;
+  const int steps = static_cast<int>(cycle / 0.05 + 0.5);
+  for (int step = 1; step <= steps; ++step) {
+    scene->UpdateGeometricState(0.05, false);
+    const std::vector<Vector3> now = posed();
+    for (size_t v = 0; v < now.size(); ++v) {
+      farthest = std::max(farthest, Horizontal(now[v], seat) + std::fabs(now[v].y - seat.y));
+      if (step < steps) moved = std::max(moved, Horizontal(now[v], start[v]) + std::fabs(now[v].y - start[v].y));
+    }
+  }
+  EXPECT_LT(farthest, 2.5f) << "a part of the person flies off";
+  EXPECT_GT(moved, 0.15f) << "the person hardly moves";
+  const std::vector<Vector3> end = posed();
+  for (size_t v = 0; v < end.size(); ++v) {
+    ASSERT_LT(Horizontal(end[v], start[v]) + std::fabs(end[v].y - start[v].y), 0.01f) << "the cycle has a seam";
+  }
+
+  // The first flock's birds: the left wing's lift over two cycles.
+  auto* flockSkeleton = DynamicCast<SkeletonAnimationController>(root->FindByName(String("Flock1Skeleton")));
+  ASSERT_NE(flockSkeleton, nullptr);
+  std::vector<Node*> wings;
+  for (int bird = 1; bird <= 5; ++bird) {
+    const std::string name = "Flock1Bird" + std::to_string(bird) + "LeftWing";
+    wings.push_back(DynamicCast<Node>(root->FindByName(String(name.c_str()))));
+    ASSERT_NE(wings.back(), nullptr) << name;
+  }
+  std::vector<float> low(wings.size(), 180.0f), high(wings.size(), -180.0f);
+  float apart = 0.0f;
+  for (int step = 0; step < static_cast<int>(2.0 * flockSkeleton->GetTrackPeriod() / 0.04); ++step) {
+    scene->UpdateGeometricState(0.04, false);
+    std::vector<float> lift;
+    for (size_t i = 0; i < wings.size(); ++i) {
+      // The wings turn about the bird's forward axis, near +z.
+      lift.push_back(TurnDegrees(wings[i]->GetLocalTransform().rotation, Vector3{0, 0, 1}));
+      low[i] = std::min(low[i], lift.back());
+      high[i] = std::max(high[i], lift.back());
+    }
+    apart = std::max(apart, *std::max_element(lift.begin(), lift.end()) - *std::min_element(lift.begin(), lift.end()));
+  }
+  for (size_t i = 0; i < wings.size(); ++i) EXPECT_GT(high[i] - low[i], 50.0f) << "bird " << i + 1;
+  EXPECT_GT(apart, 20.0f) << "the birds beat in step";
 }
 
 // The camera sets: enough of them, of a length a viewer can follow, the

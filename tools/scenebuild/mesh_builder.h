@@ -35,6 +35,7 @@ class MeshBuilder {
     Triangle(a, c, d);
   }
   bool Empty() const { return indices_.empty(); }
+  int32_t VertexCount() const { return static_cast<int32_t>(positions_.size()); }
   Ref<Triangles> Build(const char* name, GeometryNodeEffect* effect) const;
 
  private:

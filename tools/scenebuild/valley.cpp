@@ -8,6 +8,7 @@
 
 #include "sound/sound_node.h"
 #include "sound/sound_node2.h"
+#include "characters.h"
 #include "light_map.h"
 #include "media_folder.h"
 #include "mesh_builder.h"
@@ -326,37 +327,6 @@ Ref<Points> BuildEmbers(Texture* spark, const Vector3& fireAt) {
   return embers;
 }
 
-// A flock of large birds gliding together, built round the flock's centre
-// facing +z, circling on its own track.
-Ref<SceneNode> BuildFlock(Palette& palette, TextureEffect* effect, const char* name, uint32_t seed, int birds,
-                          const Circle& circle, double period) {
-  MeshBuilder mesh;
-  content::Random random(seed);
-  const Vector2 uv = palette.Cell(Rgba{0.08f, 0.07f, 0.09f, 1});
-  for (int i = 0; i < birds; ++i) {
-    // A loose V behind the leader.
-    const float side = (i % 2 == 0 ? 1.0f : -1.0f) * static_cast<float>((i + 1) / 2);
-    const Vector3 c{side * random.Range(2.5f, 3.5f), random.Range(-1.0f, 1.0f),
-                    -std::fabs(side) * random.Range(2.0f, 3.0f)};
-    const float span = random.Range(0.9f, 1.3f), turn = random.Range(-0.15f, 0.15f);
-    const Vector3 wing = RotateY(Vector3{span, 0.25f * span, 0}, turn);
-    const Vector3 body = RotateY(Vector3{0, 0, 0.35f}, turn);
-    const int32_t a = mesh.Vertex(c - wing + Vector3{0, 2 * wing.y, 0}, uv);
-    const int32_t b = mesh.Vertex(c + body, uv), m = mesh.Vertex(c - body, uv);
-    const int32_t d = mesh.Vertex(c + wing, uv);
-    mesh.Triangle(a, b, m);
-    mesh.Triangle(m, b, d);
-  }
-  Ref<SceneNode> flock(new SceneNode(String(name)));
-  flock->AttachChild(mesh.Build((std::string(name) + "Birds").c_str(), effect).Get());
-  const Loop glide = FlockLoop(circle, period, 48);
-  Place(*flock, glide.poses.front().position);
-  SetRotation(flock->LocalTransform(), glide.poses.front().rotation);
-  const std::string track = std::string(name) + "Track";
-  if (flock->AttachController(MakeLoopController(track.c_str(), glide).Get()) != kOk) return Ref<SceneNode>();
-  return flock;
-}
-
 Ref<SoundNode> MakeSound(MediaFolder& media, const char* name, const char* file, bool is3D, bool loop, int volume,
                          float minDistance) {
   Ref<SoundNode> node(new SoundNode(String(name)));
@@ -460,6 +430,22 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   campfire->AttachChild(MakeSound(media, "Fire", "fire.ogg", true, true, 90, 3.0f).Get());
   root->AttachChild(campfire.Get());
   root->AttachChild(BuildEmbers(media.MakeTexture("spark.tga").Get(), fireAt).Get());
+  // Someone sitting on a log across the fire from the close view, a little
+  // to its side, facing the fire; lit by the sun like the stones.
+  {
+    const Vector3 away = RotateY(kFireCloseView * -1.0f, 0.55f);
+    const Vector3 seat = OnGround(fireAt.x + 1.75f * away.x, fireAt.z + 1.75f * away.z, -0.04f);
+    Ref<Texture1DLEffect> sitterEffect(new Texture1DLEffect(String("FireSitterEffect")));
+    SetUp(sitterEffect.Get(), paletteTexture.Get(), {});
+    sitterEffect->SetLight(sun.Get());
+    sitterEffect->ambient = Color{1, 1, 1, 1};
+    sitterEffect->diffuse = Color{1, 1, 1, 1};
+    sitterEffect->specular = Color{0.1f, 0.1f, 0.1f, 1};
+    sitterEffect->specularPower = 8.0f;
+    Ref<SceneNode> sitter = BuildFireSitter(palette, sitterEffect.Get(), seat, fireAt - seat);
+    if (!sitter) return Ref<SceneNode>();
+    root->AttachChild(sitter.Get());
+  }
   // A tree by the fire, between it and one of its views.
   MeshBuilder fireSide;
   AddCrossedQuads(fireSide, fireSideFoot, 4.5f, 7.0f, 0.4f);
@@ -468,7 +454,6 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   // Three flocks over the lake on tracks of different periods. The first
   // calls while it sweeps low along the near shore (the quarter of its
   // track either side of phase 0) and is quiet on the far side.
-  Ref<TextureEffect> birdEffect = MakeEffect("BirdEffect", paletteTexture.Get(), {false, true, false, false});
   struct FlockPlan {
     const char* name;
     uint32_t seed;
@@ -483,6 +468,9 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   };
   Ref<SceneNode> viewedFlock;
   for (const FlockPlan& plan : flocks) {
+    // Each flock is one skinned mesh, and an effect holds one skin.
+    Ref<TextureEffect> birdEffect =
+        MakeEffect((std::string(plan.name) + "Effect").c_str(), paletteTexture.Get(), {false, true, false, false});
     Ref<SceneNode> flock =
         BuildFlock(palette, birdEffect.Get(), plan.name, plan.seed, plan.birds, plan.circle, plan.period);
     if (!flock) return Ref<SceneNode>();
