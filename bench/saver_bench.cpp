@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/overlay.h"
+#include "animation/screensaver_controller.h"
 #include "app/scene_saver.h"
 #include "assets/codecs/image_codecs.h"
 #include "core/codec_manager.h"
@@ -21,6 +22,7 @@
 #include "render/effects/lit_effect.h"
 #include "render/effects/second_map_effects.h"
 #include "render/effects/sprite_effect.h"
+#include "scene/camera.h"
 #include "scene/geometry_node.h"
 #include "vfs/file_manager.h"
 #include "offscreen_renderer.h"
@@ -161,6 +163,60 @@ void BM_SaverFrame(benchmark::State& state) {
   StopSaverEngine();
 }
 BENCHMARK(BM_SaverFrame)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(300);
+
+// The close view of the campfire with the person by it, the camera held:
+// the skins blended by the vertex shaders (0) or, with every skin taken
+// off its effect, on the processor (1).
+void BM_FireSitterView(benchmark::State& state) {
+  DeviceRenderer* renderer = StartSaverEngine(state);
+  if (renderer == nullptr) return;
+  {
+    Ref<BenchSaver> saver(new BenchSaver());
+    saver->SetCachePause(0);
+    if (saver->CreateSaverData() != kOk || saver->CacheSaverData() != kOk) {
+      StopSaverEngine();
+      return state.SkipWithError("the demo did not load");
+    }
+    Object* root = saver->GetRoot();
+    Array<Object*> found(64, 64);
+    root->CollectByType(ScreensaverController::TYPE, found);
+    for (Object* controller : found) static_cast<ScreensaverController*>(controller)->SetActive(false);
+    auto* camera = DynamicCast<Camera>(root->FindByName(String("Camera09")));
+    if (camera == nullptr) {
+      StopSaverEngine();
+      return state.SkipWithError("no close view of the fire");
+    }
+    renderer->SetCamera(camera);
+    if (state.range(0) == 1) {
+      Array<Object*> geometries(64, 64);
+      root->CollectByType(GeometryNode::TYPE, geometries);
+      for (Object* object : geometries) {
+        if (auto* effect = DynamicCast<GeometryNodeEffect>(static_cast<GeometryNode*>(object)->GetEffect())) {
+          if (effect->GetSkinController() != nullptr) effect->SetSkinController(nullptr);
+        }
+      }
+    }
+    state.SetLabel(state.range(0) == 0 ? "skins in the vertex shader" : "skins on the processor");
+    double engineSeconds = 0;
+    for (auto _ : state) {
+      const auto start = std::chrono::steady_clock::now();
+      (void)saver->Update(1.0 / 60.0);
+      renderer->Clear(kClearTarget | kClearDepth, Color{0, 0, 0, 1}, 1.0f, 0);
+      if (renderer->BeginFrame() != kOk) continue;
+      (void)saver->Render();
+      engineSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      renderer->EndFrame();
+      std::vector<uint8_t> pixel;
+      renderer->GetDevice()->ReadPixels(0, 0, 1, 1, &pixel);
+    }
+    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["engine_ms"] = 1000.0 * engineSeconds / static_cast<double>(state.iterations());
+    (void)saver->ReleaseSaverData();
+    (void)saver->ReleaseRenderData();
+  }
+  StopSaverEngine();
+}
+BENCHMARK(BM_FireSitterView)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(200);
 
 }  // namespace
 }  // namespace klx
