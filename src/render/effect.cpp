@@ -70,10 +70,12 @@ void GeometryNodeEffect::SetSkinController(Object* controller) {
 void GeometryNodeEffect::Update(double time) {
   Effect::Update(time);
   windTime += time;
-  if (!skinController_) return;
-  auto* skin = DynamicCast<SkinController>(skinController_.Get());
+  // Without a renderer nothing is drawn (a tool updating a scene it
+  // writes): the skin stays with the effect for the renderer to come.
   const Renderer* renderer = GetRenderer();
-  const int32_t level = renderer != nullptr ? renderer->GetCaps().vertexShaderLevel : kShaderLevelNone;
+  if (!skinController_ || renderer == nullptr) return;
+  auto* skin = DynamicCast<SkinController>(skinController_.Get());
+  const int32_t level = renderer->GetCaps().vertexShaderLevel;
   // The wind texts come before the skinned ones, so a windy effect cannot
   // skin in its shader. PassCount chooses the technique on first use.
   const bool shaderSkinning = skin != nullptr && (level == 1 || level == 2) && !GetWindEnable() &&

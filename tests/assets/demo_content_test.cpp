@@ -320,6 +320,17 @@ TEST_F(DemoContent, TheSkinnedCharactersMoveInLoopingCycles) {
   EXPECT_GE(sitter->GetBoneCount(), 10);
   EXPECT_GE(skeleton->GetBoneControllerCount(), 8);
   EXPECT_EQ(sitterMesh->GetController(0), sitter);
+  // The stored effects keep their skins for a renderer to draw with.
+  auto* sitterEffect = DynamicCast<Texture1DLEffect>(sitterMesh->GetEffect());
+  ASSERT_NE(sitterEffect, nullptr);
+  EXPECT_EQ(sitterEffect->GetSkinController(), sitter);
+  for (const char* flock : {"Flock1Mesh", "Flock2Mesh", "Flock3Mesh"}) {
+    auto* mesh = DynamicCast<GeometryNode>(root->FindByName(String(flock)));
+    ASSERT_NE(mesh, nullptr) << flock;
+    auto* effect = DynamicCast<TextureEffect>(mesh->GetEffect());
+    ASSERT_NE(effect, nullptr) << flock;
+    EXPECT_NE(DynamicCast<SkinController>(effect->GetSkinController()), nullptr) << flock;
+  }
   // The lit skinned text needs the bind-pose normals.
   ASSERT_NE(DynamicCast<Vector3Buffer>(sitter->GetNormals()), nullptr);
   EXPECT_EQ(sitter->GetNormals()->GetCount(), sitter->GetVertices()->GetCount());

@@ -300,13 +300,15 @@ TEST_F(SkinnedScene, TheArmRoundTripsThroughTheSceneCodec) {
   ASSERT_NE(loadedSkeleton, nullptr);
   ASSERT_EQ(loadedSkeleton->GetBoneControllerCount(), 1);
   EXPECT_EQ(loadedSkeleton->GetBoneController(0), loaded->FindByName(String("elbow cycle")));
-  // Without a renderer the effect hands the skin to the processor, which
-  // bends the loaded arm as the original.
+  // Without a renderer the effect keeps the skin (a tool that writes the
+  // scene must not lose it), and the active skin bends the loaded arm on
+  // the processor as the original.
   auto* root = DynamicCast<SceneNode>(loaded.Get());
   ASSERT_NE(root, nullptr);
   root->UpdateGeometricState(0.0, false);
   root->UpdateGeometricState(0.0, false);
-  EXPECT_EQ(loadedEffect->GetSkinController(), nullptr);
+  EXPECT_EQ(loadedEffect->GetSkinController(), skin);
+  EXPECT_TRUE(skin->IsActive());
   const Vector3 tip = static_cast<Vector3Buffer*>(mesh->GetVertexBuffer())->Elements()[9];
   EXPECT_NEAR(tip.x, -1.0f, 1e-4f);
   EXPECT_NEAR(tip.y, 1.2f, 1e-4f);
