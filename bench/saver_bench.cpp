@@ -63,6 +63,27 @@ void StopSaverEngine() {
   EngineStop();
 }
 
+// Frames as the frame loop draws them, at 60 steps a second, each finished
+// by the driver inside the measurement; with `overlay` the clock and frame
+// rate too. Reports the frame rate and the engine's share of a frame.
+void MeasureFrames(benchmark::State& state, BenchSaver& saver, DeviceRenderer& renderer, bool overlay) {
+  double engineSeconds = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    (void)saver.Update(1.0 / 60.0);
+    renderer.Clear(kClearTarget | kClearDepth, Color{0, 0, 0, 1}, 1.0f, 0);
+    if (renderer.BeginFrame() != kOk) continue;
+    (void)saver.Render();
+    if (overlay) saver.GetOverlay()->Draw(renderer, true, 60.0, true, false);
+    engineSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    renderer.EndFrame();
+    std::vector<uint8_t> pixel;
+    renderer.GetDevice()->ReadPixels(0, 0, 1, 1, &pixel);
+  }
+  state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["engine_ms"] = 1000.0 * engineSeconds / static_cast<double>(state.iterations());
+}
+
 // "Main.STR" read and loaded, then every texture uploaded (without the
 // pause that follows).
 void BM_SaverLoadAndCache(benchmark::State& state) {
@@ -141,21 +162,7 @@ void BM_SaverFrame(benchmark::State& state) {
       state.SetLabel(std::string("without ") + plained->GetName().CStr());
       state.counters["swapped"] = MakePlain(saver->GetRoot(), *plained);
     }
-    double engineSeconds = 0;
-    for (auto _ : state) {
-      const auto start = std::chrono::steady_clock::now();
-      (void)saver->Update(1.0 / 60.0);
-      renderer->Clear(kClearTarget | kClearDepth, Color{0, 0, 0, 1}, 1.0f, 0);
-      if (renderer->BeginFrame() != kOk) continue;
-      (void)saver->Render();
-      saver->GetOverlay()->Draw(*renderer, true, 60.0, true, false);
-      engineSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      renderer->EndFrame();
-      std::vector<uint8_t> pixel;
-      renderer->GetDevice()->ReadPixels(0, 0, 1, 1, &pixel);  // the frame is finished inside the measurement
-    }
-    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["engine_ms"] = 1000.0 * engineSeconds / static_cast<double>(state.iterations());
+    MeasureFrames(state, *saver, *renderer, true);
     (void)saver->ReleaseSaverData();
     (void)saver->ReleaseOverlayRenderData();
     (void)saver->ReleaseRenderData();
@@ -197,20 +204,7 @@ void BM_FireSitterView(benchmark::State& state) {
       }
     }
     state.SetLabel(state.range(0) == 0 ? "skins in the vertex shader" : "skins on the processor");
-    double engineSeconds = 0;
-    for (auto _ : state) {
-      const auto start = std::chrono::steady_clock::now();
-      (void)saver->Update(1.0 / 60.0);
-      renderer->Clear(kClearTarget | kClearDepth, Color{0, 0, 0, 1}, 1.0f, 0);
-      if (renderer->BeginFrame() != kOk) continue;
-      (void)saver->Render();
-      engineSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      renderer->EndFrame();
-      std::vector<uint8_t> pixel;
-      renderer->GetDevice()->ReadPixels(0, 0, 1, 1, &pixel);
-    }
-    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["engine_ms"] = 1000.0 * engineSeconds / static_cast<double>(state.iterations());
+    MeasureFrames(state, *saver, *renderer, false);
     (void)saver->ReleaseSaverData();
     (void)saver->ReleaseRenderData();
   }
