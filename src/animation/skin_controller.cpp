@@ -10,6 +10,7 @@
 #include "scene/bounding_volume.h"
 #include "scene/geometry_node.h"
 #include "scene/node.h"
+#include "scene/scene_node.h"
 #include "scene/transform.h"
 
 namespace klx {
@@ -233,8 +234,10 @@ int SkinController::Load(MemoryStream& stream) {
   }
   bones_.reserve(static_cast<size_t>(count));
   for (int32_t i = 0; i < count; ++i) {
+    // A bone that is an ancestor of the mesh (still being read) would hold
+    // the mesh, and so this controller, in a loop.
     Node* bone = nullptr;
-    if (stream.ReadObjectOf(bone) != kOk || ClosesLoop(this, bone)) {
+    if (stream.ReadObjectOf(bone) != kOk || ClosesLoop(this, bone) || SceneNode::IsLoading(bone)) {
       LogError(KLX_TEXT("Невозможно загрузить кость. ID[%d]"), GetID());
       return kFailed;
     }

@@ -145,6 +145,8 @@ int SceneNode::Save(MemoryStream& stream) {
   return kOk;
 }
 
+bool SceneNode::IsLoading(const Node* node) { return LoadingScope::IsLoading(node); }
+
 int SceneNode::Load(MemoryStream& stream) {
   LoadingScope loading(this);
   if (Node::Load(stream) != kOk) {

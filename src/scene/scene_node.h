@@ -45,6 +45,10 @@ class SceneNode : public Node {
   // node through its links (a look-at target, a hidden-node list): either
   // would close a loop of counted references.
   int AttachChild(Node* child);
+  // True while `node` is a scene node whose own load is under way: an
+  // ancestor of whatever is being read. Holding it by counted reference
+  // from below would close a loop.
+  static bool IsLoading(const Node* node);
   void Resize(int32_t capacity, bool keep) { children_.Resize(capacity, keep); }
   int32_t GetChildCount() const { return children_.Count(); }
   Node* GetChild(int32_t index) const { return children_[index].Get(); }

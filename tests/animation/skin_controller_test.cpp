@@ -7,7 +7,9 @@
 
 #include <cfloat>
 #include <cmath>
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <limits>
 #include <vector>
 
@@ -255,6 +257,40 @@ TEST_F(SkinControllers, ABillionBonesInTheFileFailTheLoadWithItsMessage) {
   bool logged = false;
   for (const auto& line : log_->lines) {
     logged = logged || line.text.rfind(Utf8ToCp1251("Невозможно загрузить количество костей."), 0) == 0;
+  }
+  EXPECT_TRUE(logged);
+}
+
+// A file whose skin names an ancestor of its own mesh as a bone: the
+// skin would hold the mesh that holds it. The load fails on that bone
+// (and nothing is left in a loop for the leak check to find).
+TEST_F(SkinControllers, ABoneThatIsAnAncestorOfTheMeshFailsTheLoad) {
+  Arm arm;
+  MemoryStream stream(8192, 4096);
+  ASSERT_EQ(stream.WriteObject(arm.root.Get()), kOk);
+  const int32_t size = stream.GetPosition();
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  stream.SetPosition(0);
+  ASSERT_EQ(stream.Read(bytes.data(), size), kOk);
+  // After the skin's class name: its bone count (2), then the shoulder's
+  // link, which becomes a link to the root.
+  const std::string className = "KLX.SkinController";
+  auto at = std::search(bytes.begin(), bytes.end(), className.begin(), className.end());
+  ASSERT_NE(at, bytes.end());
+  const int32_t pattern[2] = {2, arm.shoulder->GetID()};
+  auto* first = reinterpret_cast<const uint8_t*>(pattern);
+  auto bones = std::search(at, bytes.end(), first, first + sizeof(pattern));
+  ASSERT_NE(bones, bytes.end());
+  const int32_t rootId = arm.root->GetID();
+  std::memcpy(&*(bones + 4), &rootId, 4);
+  MemoryStream patched(size, 16);
+  ASSERT_EQ(patched.Write(bytes.data(), size), kOk);
+  patched.SetPosition(0);
+  Object* loaded = nullptr;
+  EXPECT_NE(patched.ReadObject(loaded), kOk);
+  bool logged = false;
+  for (const auto& line : log_->lines) {
+    logged = logged || line.text.rfind(Utf8ToCp1251("Невозможно загрузить кость. ID["), 0) == 0;
   }
   EXPECT_TRUE(logged);
 }
