@@ -92,6 +92,12 @@ class GeometryNodeEffect : public Effect, public GeometryEffectInterface {
   using Effect::ApplyPass;
   void UpdateEffect(double elapsed) override { Update(elapsed); }
   void InvalidateEffectPasses() override { InvalidatePasses(); }
+  bool GetWind(float* amplitude, float* speed, double* time) const override {
+    *amplitude = windAmplitude;
+    *speed = windSpeed;
+    *time = windTime;
+    return true;
+  }
 
   int Save(MemoryStream& stream) override;
   int Load(MemoryStream& stream) override;

@@ -196,9 +196,10 @@ class Renderer : public DeviceCopyOwner, public DrawContext {
   void DrawIndexed(int32_t primitiveKind, int32_t vertexCount, int32_t indexCount) override {
     (void)primitiveKind, (void)vertexCount, (void)indexCount;
   }
-  virtual void DrawPrimitives(int32_t primitiveKind, int32_t primitiveCount) {
+  void DrawPrimitives(int32_t primitiveKind, int32_t primitiveCount) override {
     (void)primitiveKind, (void)primitiveCount;
   }
+  bool DrawsPointSprites() const override { return caps_.pointSprites; }
   // Shadow-map drawing: positions on stream 0, texture coordinates on 1,
   // blend weights on 2 and blend indices on 3, drawn indexed with whatever
   // vertex declaration is bound.

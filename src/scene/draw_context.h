@@ -71,6 +71,14 @@ class DrawContext {
   virtual void DrawIndexed(int32_t primitiveKind, int32_t vertexCount, int32_t indexCount) {
     (void)primitiveKind, (void)vertexCount, (void)indexCount;
   }
+  // Draws the current pass without indices: `primitiveCount` primitives of
+  // the kind from the bound streams.
+  virtual void DrawPrimitives(int32_t primitiveKind, int32_t primitiveCount) {
+    (void)primitiveKind, (void)primitiveCount;
+  }
+  // True when points are drawn as textured sprites; particle systems draw
+  // camera-facing quads otherwise.
+  virtual bool DrawsPointSprites() const { return false; }
   // Switches off the lights that the last pass applied.
   virtual void RemovePassLights() {}
 };

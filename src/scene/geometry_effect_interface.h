@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "core/math_types.h"
 #include "scene/draw_context.h"
 
 namespace klx {
@@ -22,6 +23,15 @@ class GeometryEffectInterface {
   virtual int ApplyPass(int32_t pass, DrawContext* context) = 0;
   virtual void UpdateEffect(double elapsed) = 0;
   virtual void InvalidateEffectPasses() = 0;
+  // The colour of a colour effect (and its kinds), which a node particle
+  // system sets per particle; false for effects without one.
+  virtual bool GetEffectColor(Color* color) const { return (void)color, false; }
+  virtual void SetEffectColor(const Color& color) { (void)color; }
+  // The effect's wind: its amplitude, speed and the seconds its clock has
+  // run; false for effects without one. Foliage sways by it.
+  virtual bool GetWind(float* amplitude, float* speed, double* time) const {
+    return (void)amplitude, (void)speed, (void)time, false;
+  }
 };
 
 }  // namespace klx

@@ -120,7 +120,7 @@ void GeometryNode::DrawPasses(DrawContext* context) {
   const int32_t indexCount = indices_ ? indices_->GetCount() : 0;
   for (int32_t i = 0; i < passes; ++i) {
     if (effect_->ApplyPass(i, context) != kOk) continue;
-    context->DrawIndexed(GetPrimitiveType(), vertexCount, indexCount);
+    DrawPrimitivesOf(context, vertexCount, indexCount);
     context->RemovePassLights();
   }
 }

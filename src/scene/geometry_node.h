@@ -72,9 +72,13 @@ class GeometryNode : public Node, public Drawable {
   BoundingVolume* GetModelBound() const { return modelBound_.Get(); }
 
  protected:
-  // The passes of the effect (all of them, each drawn with the node's
-  // indices) and the lights they applied.
+  // The passes of the effect (each drawn by DrawPrimitivesOf) and the
+  // lights they applied.
   void DrawPasses(DrawContext* context);
+  // One pass's draw: the node's primitives through its indices.
+  virtual void DrawPrimitivesOf(DrawContext* context, int32_t vertexCount, int32_t indexCount) {
+    context->DrawIndexed(GetPrimitiveType(), vertexCount, indexCount);
+  }
   // The effect's passes are recorded again after a buffer changes.
   void InvalidateEffect();
 

@@ -23,6 +23,11 @@ class ColorEffect : public GeometryNodeEffect {
 
   const Color& GetColor() const { return color_; }
   void SetColor(const Color& color) { color_ = color; }
+  bool GetEffectColor(Color* color) const override {
+    *color = color_;
+    return true;
+  }
+  void SetEffectColor(const Color& color) override { color_ = color; }
 
  private:
   Color color_{1, 1, 1, 1};
