@@ -211,6 +211,8 @@ class GlDevice final : public Device {
   void DisableFixedArrays();
   void DrawArraysOrElements(PrimitiveType type, uint32_t primitiveCount, bool indexed,
                             int32_t baseVertex, uint32_t start);
+  // The GL draw call itself: `count` vertices or indices from `start`.
+  void DrawNow(GLenum mode, uint32_t count, bool indexed, int32_t baseVertex, uint32_t start);
   void LoadProjection();
   // Links (or finds) the program for the bound shaders and sets its
   // uniforms; null when no shader is bound or the pair cannot link.

@@ -276,6 +276,16 @@ void GlDevice::DrawArraysOrElements(PrimitiveType type, uint32_t primitiveCount,
   const uint32_t count = VertexCountOf(type, primitiveCount);
   if (count == 0) return;
   const GLenum mode = GlPrimitive(type);
+  // The point-sprite state is for points only, as in Direct3D; GL drivers
+  // may replace the coordinates of other primitives too (Mesa gives every
+  // triangle one texel), so it is off while they are drawn.
+  const bool spriteState = state_.renderStates[kRsPointSpriteEnable] != 0;
+  if (spriteState && mode != GL_POINTS) glDisable(GL_POINT_SPRITE);
+  DrawNow(mode, count, indexed, baseVertex, start);
+  if (spriteState && mode != GL_POINTS) glEnable(GL_POINT_SPRITE);
+}
+
+void GlDevice::DrawNow(GLenum mode, uint32_t count, bool indexed, int32_t baseVertex, uint32_t start) {
   if (!indexed) {
     glDrawArrays(mode, static_cast<GLint>(start), static_cast<GLsizei>(count));
     return;

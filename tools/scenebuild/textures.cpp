@@ -234,6 +234,50 @@ Canvas PaintSpark(int size) {
   return canvas;
 }
 
+Canvas PaintGlow(int size) {
+  Canvas canvas(size, size, Rgba{1, 1, 1, 0});
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      const float u = (x + 0.5f) / size - 0.5f, v = (y + 0.5f) / size - 0.5f;
+      const float r = std::clamp(std::sqrt(u * u + v * v) * 2.0f, 0.0f, 1.0f);
+      // A bright core and a long soft fall-off.
+      const float glow = 0.6f * std::pow(1.0f - r, 3.0f) + 0.4f * std::exp(-12.0f * r * r) * (1.0f - r);
+      canvas.At(x, y) = Rgba{1, 1, 1, std::clamp(glow, 0.0f, 1.0f)};
+    }
+  }
+  return canvas;
+}
+
+Canvas PaintSmoke(int size) {
+  Canvas canvas(size, size, Rgba{0.55f, 0.55f, 0.57f, 0});
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      const float u = (x + 0.5f) / size - 0.5f, v = (y + 0.5f) / size - 0.5f;
+      const float r = std::sqrt(u * u + v * v) * 2.0f;
+      const float cloud = content::FractalNoise(x * 4.0f / size, y * 4.0f / size, 4, 71, 4);
+      const float edge = std::clamp(1.0f - r, 0.0f, 1.0f);
+      const float alpha = std::clamp(edge * (0.8f + 1.2f * (cloud - 0.5f)), 0.0f, 1.0f);
+      const float shade = 0.82f + 0.18f * cloud;
+      canvas.At(x, y) = Rgba{shade, shade, shade * 1.03f, alpha};
+    }
+  }
+  return canvas;
+}
+
+Canvas PaintLeaves(int size) {
+  Canvas canvas(size, size, Rgba{0.2f, 0.3f, 0.12f, 0});
+  content::Random random(404);
+  const float s = static_cast<float>(size);
+  for (int i = 0; i < 26; ++i) {
+    const float angle = random.Range(0.0f, 6.2831853f), reach = s * 0.34f * std::sqrt(random.Unit());
+    const float cx = s * 0.5f + reach * std::cos(angle), cy = s * 0.5f + reach * std::sin(angle);
+    const float light = random.Range(0.75f, 1.2f);
+    canvas.Disc(cx, cy, s * random.Range(0.07f, 0.12f),
+                Rgba{0.24f * light, 0.36f * light, 0.13f * light, 1.0f}, 1.5f);
+  }
+  return canvas;
+}
+
 }  // namespace klx::scenebuild
 
 namespace klx::scenebuild {

@@ -28,5 +28,12 @@ content::Canvas PaintGrassTuft(int width, int height);
 content::Canvas PaintFlame(int width, int height);
 // A round glow, white at the centre, for embers and sparks.
 content::Canvas PaintSpark(int size);
+// A soft white glow (the vertex colour tints it): fire tongues, flares,
+// fireflies.
+content::Canvas PaintGlow(int size);
+// A puff of smoke: a soft, cloudy grey disc with alpha.
+content::Canvas PaintSmoke(int size);
+// A cluster of leaves with alpha, for the foliage sprites.
+content::Canvas PaintLeaves(int size);
 
 }  // namespace klx::scenebuild

@@ -10,6 +10,7 @@
 #include "sound/sound_node2.h"
 #include "characters.h"
 #include "light_map.h"
+#include "particle_effects.h"
 #include "media_folder.h"
 #include "mesh_builder.h"
 #include "motion.h"
@@ -29,6 +30,7 @@
 #include "scene/geometry_node.h"
 #include "scene/light.h"
 #include "scene/scene_node.h"
+#include "scene/sprite_particles.h"
 #include "scene/transform.h"
 #include "sounds.h"
 #include "textures.h"
@@ -286,8 +288,10 @@ Ref<SceneNode> BuildCampfire(Palette& palette, TextureEffect* paletteEffect, Tex
   }
   // The glow the fire casts on its stones and logs is in the flame picture.
   MeshBuilder flames;
-  AddCrossedQuads(flames, {0, 0.05f, 0}, 1.3f, 1.9f, 0.3f);
-  AddCrossedQuads(flames, {0.1f, 0.05f, -0.05f}, 0.9f, 1.4f, 1.1f);
+  // The fire's steady core; the flickering tongues, smoke and sparks are
+  // particles.
+  AddCrossedQuads(flames, {0, 0.05f, 0}, 1.0f, 1.3f, 0.3f);
+  AddCrossedQuads(flames, {0.1f, 0.05f, -0.05f}, 0.7f, 1.0f, 1.1f);
   Ref<SceneNode> fire(new SceneNode(String("Campfire")));
   fire->AttachChild(stones.Build("CampfireStones", paletteEffect).Get());
   fire->AttachChild(flames.Build("Flames", MakeEffect("FlameEffect", flame, {false, false, false, true}).Get()).Get());
@@ -360,7 +364,10 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
             media.AddPicture("broadleaf.tga", PaintBroadleaf(256), true) &&
             media.AddPicture("grass.tga", PaintGrassTuft(128, 64), true) &&
             media.AddPicture("flame.tga", PaintFlame(64, 128), true) &&
-            media.AddPicture("spark.tga", PaintSpark(32), true);
+            media.AddPicture("spark.tga", PaintSpark(32), true) &&
+            media.AddPicture("glow.tga", PaintGlow(64), true) &&
+            media.AddPicture("smoke.tga", PaintSmoke(64), true) &&
+            media.AddPicture("leaves.tga", PaintLeaves(64), true);
   // Sounds, each with its own Ogg serial number.
   ok = ok && media.AddSound("music.ogg", SynthesizeMusic(), 0.1f, 1) &&
        media.AddSound("engine.ogg", SynthesizeEngineHum(), 0.0f, 2) &&
@@ -373,6 +380,9 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   // The trees first: the terrain's light map has their shadows.
   Planting planting = Plant(media.MakeTexture("conifer.tga").Get(), media.MakeTexture("broadleaf.tga").Get(),
                             media.MakeTexture("grass.tga").Get());
+  // Leaves sway round the broadleaf crowns (not the tree by the fire,
+  // which its close view hides).
+  Ref<Foliage> foliage = BuildFoliage(planting.trees, media.MakeTexture("leaves.tga").Get());
   const Vector3 fireAt = DryGround(12.0f, 32.0f, 1.2f);
   const Vector3 treeAt = fireAt + kFireCloseView * 3.6f;
   const Vector3 fireSideFoot = OnGround(treeAt.x, treeAt.z, -0.3f);
@@ -393,6 +403,7 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   root->AttachChild(planting.conifers.Get());
   root->AttachChild(planting.broadleaves.Get());
   root->AttachChild(planting.grass.Get());
+  root->AttachChild(foliage.Get());
 
   // The evening sun.
   Ref<Light> sun(new Light(String("Sun"), Light::kDirectional));
@@ -430,6 +441,14 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   campfire->AttachChild(MakeSound(media, "Fire", "fire.ogg", true, true, 90, 3.0f).Get());
   root->AttachChild(campfire.Get());
   root->AttachChild(BuildEmbers(media.MakeTexture("spark.tga").Get(), fireAt).Get());
+  Ref<Texture> glow = media.MakeTexture("glow.tga");
+  root->AttachChild(BuildFireParticles(glow.Get(), media.MakeTexture("smoke.tga").Get(),
+                                       media.MakeTexture("spark.tga").Get(), fireAt)
+                        .Get());
+  if (!AddHeadlights(*car, glow.Get())) return Ref<SceneNode>();
+  root->AttachChild(BuildSunFlare(glow.Get(), SunDirection()).Get());
+  // Fireflies over the meadow between the fire and the lake as dusk falls.
+  root->AttachChild(BuildFireflies(glow.Get(), OnGround(2.0f, 46.0f, 1.0f)).Get());
   // Someone sitting on a log across the fire from the close view, a little
   // to its side, facing the fire; lit by the sun like the stones.
   {
