@@ -33,6 +33,7 @@
 #include "scene/data_buffer.h"
 #include "scene/geometry_node.h"
 #include "scene/scene_node.h"
+#include "scene/sprite_particles.h"
 #include "support/engine_fixture.h"
 #include "vfs/file_manager.h"
 #include "vfs/virtual_file.h"
@@ -387,6 +388,70 @@ TEST_F(DemoContent, TheSkinnedCharactersMoveInLoopingCycles) {
   }
   for (size_t i = 0; i < wings.size(); ++i) EXPECT_GT(high[i] - low[i], 50.0f) << "bird " << i + 1;
   EXPECT_GT(apart, 20.0f) << "the birds beat in step";
+}
+
+// The particles, flares and foliage: flames low over the fire, smoke
+// rising well above it, sparks thrown up; leaves that sway about their
+// places and never wander; the head lights at the car's front; the sun's
+// glow where the sun is.
+TEST_F(DemoContent, TheFireBurnsAndTheLeavesSway) {
+  Ref<Object> root = LoadMain();
+  auto* scene = DynamicCast<SceneNode>(root.Get());
+  ASSERT_NE(scene, nullptr);
+  HoldCuts(root.Get());
+  auto* fire = DynamicCast<Node>(root->FindByName(String("CampfireParticles")));
+  auto* flames = DynamicCast<SpriteParticleSystem>(root->FindByName(String("FireFlames")));
+  auto* smoke = DynamicCast<SpriteParticleSystem>(root->FindByName(String("FireSmoke")));
+  auto* sparks = DynamicCast<SpriteParticleSystem>(root->FindByName(String("FireSparks")));
+  auto* leaves = DynamicCast<Foliage>(root->FindByName(String("Foliage")));
+  auto* flies = DynamicCast<SpriteParticleSystem>(root->FindByName(String("Fireflies")));
+  for (Object* found : std::initializer_list<Object*>{fire, flames, smoke, sparks, leaves, flies}) {
+    ASSERT_NE(found, nullptr);
+  }
+  int sparksSeen = 0;
+  float highestFlame = 0.0f, smokeHeight = 0.0f, leafSway = 0.0f, leafDrift = 0.0f;
+  Vector3 at;
+  for (int frame = 0; frame < 160; ++frame) {
+    scene->UpdateGeometricState(0.05, false);
+    at = fire->GetWorldTransform().translation;
+    for (const Particle* p = flames->GetFirstParticle(); p != nullptr; p = p->next) {
+      ASSERT_LT(Horizontal(p->position, at), 2.0f);
+      highestFlame = std::max(highestFlame, p->position.y - at.y);
+    }
+    sparksSeen += sparks->GetLiveCount();
+    for (const Particle* p = leaves->GetFirstParticle(); p != nullptr; p = p->next) {
+      const Vector3 d = p->position - p->rest;
+      leafDrift = std::max(leafDrift, std::sqrt(d.Dot(d)));
+      leafSway = std::max(leafSway, std::fabs(d.x) + std::fabs(d.z));
+    }
+  }
+  float smokeSum = 0.0f;
+  for (const Particle* p = smoke->GetFirstParticle(); p != nullptr; p = p->next) smokeSum += p->position.y - at.y;
+  ASSERT_GT(smoke->GetLiveCount(), 10);
+  smokeHeight = smokeSum / static_cast<float>(smoke->GetLiveCount());
+  EXPECT_GT(flames->GetLiveCount(), 15);
+  EXPECT_LT(highestFlame, 3.0f) << "flames fly off";
+  EXPECT_GT(smokeHeight, 2.5f);
+  EXPECT_GT(sparksSeen, 0);
+  EXPECT_EQ(leaves->GetLiveCount(), leaves->GetMaximumParticles());
+  EXPECT_GT(leaves->GetLiveCount(), 200);
+  EXPECT_GT(leafSway, 0.1f) << "the leaves do not sway";
+  EXPECT_LT(leafDrift, 0.5f) << "leaves wander from their places";
+  EXPECT_GT(flies->GetLiveCount(), 0);
+
+  auto* car = DynamicCast<SceneNode>(root->FindByName(String("CarGroup")));
+  ASSERT_NE(car, nullptr);
+  for (const char* name : {"HeadlightLeft", "HeadlightRight"}) {
+    auto* light = DynamicCast<Flare>(root->FindByName(String(name)));
+    ASSERT_NE(light, nullptr) << name;
+    EXPECT_EQ(light->GetParent(), car);
+    EXPECT_GT(light->GetLocalTransform().translation.z, 2.0f) << "at the front";
+  }
+  auto* sun = DynamicCast<Flare>(root->FindByName(String("SunFlare")));
+  ASSERT_NE(sun, nullptr);
+  const Vector3 toSun = scenebuild::SunDirection();
+  const Vector3 p = sun->GetWorldTransform().translation;
+  EXPECT_GT(p.Dot(toSun) / std::sqrt(p.Dot(p)), 0.9998f);
 }
 
 // The camera sets: enough of them, of a length a viewer can follow, the

@@ -5,8 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <string>
 #include <vector>
 
+#include "assets/scene_codec.h"
+#include "core/codec_manager.h"
 #include "render/device_renderer.h"
 #include "render/effects/sprite_effect.h"
 #include "render/texture.h"
@@ -15,6 +20,8 @@
 #include "scene/sprite_particles.h"
 #include "scene/transform.h"
 #include "support/engine_fixture.h"
+#include "support/image_test_support.h"
+#include "vfs/virtual_file.h"
 #include "offscreen_renderer.h"
 
 namespace klx {
@@ -111,6 +118,94 @@ TEST_F(ParticleRendering, QuadParticlesShowWhereTheyAre) {
   EXPECT_NEAR(red, green, red / 4 + 2);
   EXPECT_GT(x, kSize / 2);  // the quad stands right of the middle
   EXPECT_NEAR(y, kSize / 2, 2.0);
+}
+
+}  // namespace
+}  // namespace klx
+
+namespace klx {
+namespace {
+
+// Every particle class in one scene through the scene codec: the links
+// (emitters, their node and geometry, the drawn node, effects) come back,
+// and no generated vertex is stored. KLX_SEED_OUT names a file to keep the
+// scene in (the scene fuzz seed).
+using ParticleScene = test::EngineTest;
+
+TEST_F(ParticleScene, EveryParticleClassRoundTripsThroughTheSceneCodec) {
+  ASSERT_EQ(CodecManager::LoadCodec(String("STRSceneCodec"), nullptr), kOk);
+  Ref<SceneNode> root(new SceneNode(String("root")));
+  Ref<SpriteEffect> effect(new SpriteEffect(String("glow")));
+  effect->windAmplitude = 0.3f;
+  Ref<Triangles> ground(new Triangles(String("ground")));
+  const Vector3 corners[3] = {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}};
+  const int32_t indices[3] = {0, 1, 2};
+  ground->SetVertexBuffer(Ref<Vector3Buffer>(new Vector3Buffer(String(), 3, corners)).Get());
+  ground->SetIndexBuffer(Ref<IntBuffer>(new IntBuffer(String(), 3, indices)).Get());
+  ASSERT_EQ(root->AttachChild(ground.Get()), kOk);
+
+  Ref<SpriteParticleSystem> sparks(new SpriteParticleSystem(String("sparks")));
+  Ref<SphereVolumeEmitter> ball(new SphereVolumeEmitter(String("ball")));
+  ball->SetRadius(2.5f);
+  ball->SetAngles(0.1f, 0.9f);
+  sparks->SetEmitter(ball.Get());
+  sparks->SetEffect(effect.Get());
+  sparks->SetMaximumParticles(40);
+  Ref<Foliage> leaves(new Foliage(String("leaves")));
+  Ref<TrianglesEmitter> surface(new TrianglesEmitter(String("surface")));
+  surface->SetGeometry(ground.Get());
+  leaves->SetEmitter(surface.Get());
+  leaves->SetEffect(effect.Get());
+  leaves->SetMaximumParticles(20);
+  Ref<NodeParticleSystem> pebbles(new NodeParticleSystem(String("pebbles")));
+  pebbles->SetEmitter(Ref<PointEmitter>(new PointEmitter(String("point"))).Get());
+  pebbles->SetDrawnNode(ground.Get());
+  pebbles->SetMaximumParticles(5);
+  Ref<Flare> flare(new Flare(String("flare")));
+  flare->SetEffect(effect.Get());
+  flare->size = 4.0f;
+  for (Node* node : std::initializer_list<Node*>{sparks.Get(), leaves.Get(), pebbles.Get(), flare.Get()}) {
+    ASSERT_EQ(root->AttachChild(node), kOk);
+  }
+  for (int frame = 0; frame < 30; ++frame) root->UpdateGeometricState(0.1, false);
+  ASSERT_GT(sparks->GetLiveCount(), 0);
+
+  test::ScratchFolder folder;
+  const std::string path = folder.File("particles.STR");
+  {
+    VirtualFile file{String(path.c_str())};
+    ASSERT_EQ(SaveScene(&file, root.Get()), kOk);
+  }
+  if (const char* keep = std::getenv("KLX_SEED_OUT")) {
+    std::ifstream in(path, std::ios::binary);
+    std::ofstream(keep, std::ios::binary) << in.rdbuf();
+  }
+  VirtualFile file{String(path.c_str())};
+  Ref<Object> loaded;
+  ASSERT_EQ(LoadScene(&file, &loaded), kOk);
+  auto* sparksCopy = DynamicCast<SpriteParticleSystem>(loaded->FindByName(String("sparks")));
+  auto* leavesCopy = DynamicCast<Foliage>(loaded->FindByName(String("leaves")));
+  auto* pebblesCopy = DynamicCast<NodeParticleSystem>(loaded->FindByName(String("pebbles")));
+  auto* flareCopy = DynamicCast<Flare>(loaded->FindByName(String("flare")));
+  ASSERT_NE(sparksCopy, nullptr);
+  ASSERT_NE(leavesCopy, nullptr);
+  ASSERT_NE(pebblesCopy, nullptr);
+  ASSERT_NE(flareCopy, nullptr);
+  auto* ballCopy = DynamicCast<SphereVolumeEmitter>(sparksCopy->GetEmitter());
+  ASSERT_NE(ballCopy, nullptr);
+  EXPECT_FLOAT_EQ(ballCopy->GetRadius(), 2.5f);
+  EXPECT_FLOAT_EQ(ballCopy->GetMinimumAngle(), 0.1f);
+  EXPECT_EQ(ballCopy->GetNode(), sparksCopy);
+  auto* surfaceCopy = DynamicCast<TrianglesEmitter>(leavesCopy->GetEmitter());
+  ASSERT_NE(surfaceCopy, nullptr);
+  EXPECT_EQ(surfaceCopy->GetGeometry(), loaded->FindByName(String("ground")));
+  EXPECT_EQ(pebblesCopy->GetDrawnNode(), loaded->FindByName(String("ground")));
+  EXPECT_FLOAT_EQ(flareCopy->size, 4.0f);
+  EXPECT_EQ(sparksCopy->GetEffect(), flareCopy->GetEffect());
+  // Nothing generated was stored: the systems start empty, without
+  // buffers until their first update.
+  EXPECT_EQ(sparksCopy->GetLiveCount(), 0);
+  EXPECT_EQ(flareCopy->GetVertexBuffer(), nullptr);
 }
 
 }  // namespace

@@ -139,8 +139,8 @@ bool AddHeadlights(SceneNode& car, Texture* glow) {
   for (float side : {0.55f, -0.55f}) {
     Ref<Flare> light(new Flare(String(side > 0 ? "HeadlightLeft" : "HeadlightRight")));
     light->SetEffect(effect.Get());
-    light->color = Color{1.0f, 0.93f, 0.75f, 0.9f};
-    light->size = 1.1f;
+    light->color = Color{1.0f, 0.95f, 0.8f, 1.0f};
+    light->size = 2.4f;
     SetTranslation(light->LocalTransform(), Vector3{side, 0.7f, 2.25f});
     if (car.AttachChild(light.Get()) != kOk) return false;
   }
