@@ -54,6 +54,23 @@ class OnePassEffect : public Object, public GeometryEffectInterface {
   double clock = 0.0;
 };
 
+// A colour effect as far as the node particle system can tell, counting
+// the draws of its geometry and the colour each was drawn in.
+class ColourCountingEffect : public OnePassEffect {
+ public:
+  bool GetEffectColor(Color* color) const override {
+    *color = colour;
+    return true;
+  }
+  void SetEffectColor(const Color& color) override { colour = color; }
+  int ApplyPass(int32_t, DrawContext*) override {
+    drawnIn.push_back(colour);
+    return kOk;
+  }
+  Color colour{0.1f, 0.2f, 0.3f, 1};
+  std::vector<Color> drawnIn;
+};
+
 class Particles : public test::EngineTest {
  protected:
   void SetUp() override {
@@ -427,6 +444,37 @@ TEST_F(Particles, ATrianglesEmitterReadsOnlyCornersItHas) {
     EXPECT_LE(position.x + position.z, 1.0f + 1e-5f);
     EXPECT_NEAR(position.y, 0.0f, 1e-6f);
   }
+}
+
+TEST_F(Particles, ANodeParticleSystemDrawsItsNodeAtEachParticle) {
+  Ref<Triangles> pebble(new Triangles(String("pebble")));
+  const Vector3 corners[3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  const int32_t indices[3] = {0, 1, 2};
+  pebble->SetVertexBuffer(Ref<Vector3Buffer>(new Vector3Buffer(String(), 3, corners)).Get());
+  pebble->SetIndexBuffer(Ref<IntBuffer>(new IntBuffer(String(), 3, indices)).Get());
+  pebble->UpdateModelBound();
+  SetTranslation(pebble->LocalTransform(), Vector3{-4, 0, 0});
+  Ref<ColourCountingEffect> effect(new ColourCountingEffect());
+  ASSERT_EQ(pebble->SetEffect(effect.Get()), kOk);
+  Ref<NodeParticleSystem> system(new NodeParticleSystem(String("pebbles")));
+  system->SetEmitter(Ref<PointEmitter>(new PointEmitter(String("point"))).Get());
+  system->SetDrawnNode(pebble.Get());
+  system->particlesPerBurst = 3;
+  system->emissionInterval = 1000.0f;
+  system->lifetime = 10.0f;
+  system->birthColor = system->deathColor = Color{1, 0, 0, 1};
+  system->birthSize = system->deathSize = 2.0f;
+  system->SetMaximumParticles(10);
+  system->Update(0.05);
+  ASSERT_EQ(system->GetLiveCount(), 3);
+  system->DrawSelf(&screen_);
+  // Drawn once a particle, in the particle's colour; then the node and its
+  // effect are as they were.
+  ASSERT_EQ(effect->drawnIn.size(), 3u);
+  for (const Color& c : effect->drawnIn) EXPECT_FLOAT_EQ(c.r, 1.0f);
+  EXPECT_FLOAT_EQ(effect->colour.r, 0.1f);
+  EXPECT_FLOAT_EQ(pebble->GetLocalTransform().translation.x, -4.0f);
+  EXPECT_FLOAT_EQ(pebble->GetLocalTransform().scale.x, 1.0f);
 }
 
 }  // namespace

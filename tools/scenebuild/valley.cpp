@@ -440,11 +440,11 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   Ref<SceneNode> campfire = BuildCampfire(palette, sunlitEffect.Get(), media.MakeTexture("flame.tga").Get(), fireAt);
   campfire->AttachChild(MakeSound(media, "Fire", "fire.ogg", true, true, 90, 3.0f).Get());
   root->AttachChild(campfire.Get());
-  root->AttachChild(BuildEmbers(media.MakeTexture("spark.tga").Get(), fireAt).Get());
+  // One texture object a picture: the saver caches each once.
+  Ref<Texture> spark = media.MakeTexture("spark.tga");
+  root->AttachChild(BuildEmbers(spark.Get(), fireAt).Get());
   Ref<Texture> glow = media.MakeTexture("glow.tga");
-  root->AttachChild(BuildFireParticles(glow.Get(), media.MakeTexture("smoke.tga").Get(),
-                                       media.MakeTexture("spark.tga").Get(), fireAt)
-                        .Get());
+  root->AttachChild(BuildFireParticles(glow.Get(), media.MakeTexture("smoke.tga").Get(), spark.Get(), fireAt).Get());
   if (!AddHeadlights(*car, glow.Get())) return Ref<SceneNode>();
   root->AttachChild(BuildSunFlare(glow.Get(), SunDirection()).Get());
   // Fireflies over the meadow between the fire and the lake as dusk falls.
