@@ -89,6 +89,24 @@ class ParticleRendering : public test::EngineTest {
     return lit;
   }
 
+  // A system of one white particle of `size` that stays where it is born,
+  // drawn with the picture.
+  Ref<SpriteParticleSystem> StillParticle(float size) {
+    Ref<SpriteParticleSystem> system(new SpriteParticleSystem(String("still")));
+    Ref<SpriteEffect> effect(new SpriteEffect(String("glow")));
+    effect->SetTexture(texture_.Get());
+    EXPECT_EQ(system->SetEffect(effect.Get()), kOk);
+    system->SetEmitter(Ref<PointEmitter>(new PointEmitter(String("here"))).Get());
+    system->particlesPerBurst = 1;
+    system->emissionInterval = 100.0f;
+    system->lifetime = 100.0f;
+    system->speed = 0.0f;
+    system->birthColor = system->deathColor = Color{1, 1, 1, 1};
+    system->birthSize = system->deathSize = size;
+    system->SetMaximumParticles(4);
+    return system;
+  }
+
   DeviceRenderer* renderer_ = nullptr;
   Ref<Camera> camera_;
   Ref<Texture> texture_;
@@ -96,18 +114,7 @@ class ParticleRendering : public test::EngineTest {
 
 TEST_F(ParticleRendering, QuadParticlesShowWhereTheyAre) {
   ASSERT_FALSE(renderer_->DrawsPointSprites()) << "llvmpipe draws quads";
-  Ref<SpriteParticleSystem> system(new SpriteParticleSystem(String("puffs")));
-  Ref<SpriteEffect> effect(new SpriteEffect(String("glow")));
-  effect->SetTexture(texture_.Get());
-  ASSERT_EQ(system->SetEffect(effect.Get()), kOk);
-  system->SetEmitter(Ref<PointEmitter>(new PointEmitter(String("here"))).Get());
-  system->particlesPerBurst = 1;
-  system->emissionInterval = 100.0f;
-  system->lifetime = 100.0f;
-  system->speed = 0.0f;
-  system->birthColor = system->deathColor = Color{1, 1, 1, 1};
-  system->birthSize = system->deathSize = 2.0f;
-  system->SetMaximumParticles(4);
+  Ref<SpriteParticleSystem> system = StillParticle(2.0f);
   SetTranslation(system->LocalTransform(), Vector3{2, 0, 0});
   double x = 0, y = 0;
   int green = 0;
@@ -127,18 +134,7 @@ TEST_F(ParticleRendering, PointSpritesShowWhenTheCapsAllowThem) {
   caps.pointSprites = true;
   renderer_->OverrideCaps(caps);
   ASSERT_TRUE(renderer_->DrawsPointSprites());
-  Ref<SpriteParticleSystem> system(new SpriteParticleSystem(String("points")));
-  Ref<SpriteEffect> effect(new SpriteEffect(String("glow")));
-  effect->SetTexture(texture_.Get());
-  ASSERT_EQ(system->SetEffect(effect.Get()), kOk);
-  system->SetEmitter(Ref<PointEmitter>(new PointEmitter(String("here"))).Get());
-  system->particlesPerBurst = 1;
-  system->emissionInterval = 100.0f;
-  system->lifetime = 100.0f;
-  system->speed = 0.0f;
-  system->birthColor = system->deathColor = Color{1, 1, 1, 1};
-  system->birthSize = system->deathSize = 8.0f;
-  system->SetMaximumParticles(4);
+  Ref<SpriteParticleSystem> system = StillParticle(8.0f);
   int green = 0;
   const int red = LitPixels(system.Get(), nullptr, nullptr, &green);
   EXPECT_EQ(system->GetPrimitiveType(), kPrimitivePoints);
@@ -202,10 +198,7 @@ TEST_F(ParticleScene, EveryParticleClassRoundTripsThroughTheSceneCodec) {
     VirtualFile file{String(path.c_str())};
     ASSERT_EQ(SaveScene(&file, root.Get()), kOk);
   }
-  if (const char* keep = std::getenv("KLX_SEED_OUT")) {
-    std::ifstream in(path, std::ios::binary);
-    std::ofstream(keep, std::ios::binary) << in.rdbuf();
-  }
+  test::KeepAsSeed(path);
   VirtualFile file{String(path.c_str())};
   Ref<Object> loaded;
   ASSERT_EQ(LoadScene(&file, &loaded), kOk);

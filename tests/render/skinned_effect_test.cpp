@@ -281,10 +281,7 @@ TEST_F(SkinnedScene, TheArmRoundTripsThroughTheSceneCodec) {
     VirtualFile file{String(path.c_str())};
     ASSERT_EQ(SaveScene(&file, arm.root.Get()), kOk);
   }
-  if (const char* keep = std::getenv("KLX_SEED_OUT")) {
-    std::ifstream in(path, std::ios::binary);
-    std::ofstream(keep, std::ios::binary) << in.rdbuf();
-  }
+  test::KeepAsSeed(path);
   VirtualFile file{String(path.c_str())};
   Ref<Object> loaded;
   ASSERT_EQ(LoadScene(&file, &loaded), kOk);

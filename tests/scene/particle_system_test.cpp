@@ -19,6 +19,7 @@
 #include "scene/sprite_particles.h"
 #include "scene/transform.h"
 #include "support/engine_fixture.h"
+#include "support/stream_bytes.h"
 #include "support/test_screen.h"
 
 namespace klx {
@@ -271,12 +272,8 @@ TEST_F(Particles, TheStoredFormHasNoGeneratedVerticesAndLoadsBack) {
 TEST_F(Particles, HostileCountsFailTheLoadWithTheMessage) {
   for (int field = 0; field < 3; ++field) {
     Ref<SpriteParticleSystem> system = System(10, 1, 0);
-    MemoryStream stream(1 << 16, 1 << 16);
-    ASSERT_EQ(stream.WriteObject(system.Get()), kOk);
-    const int32_t size = stream.GetPosition();
-    std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    stream.SetPosition(0);
-    ASSERT_EQ(stream.Read(bytes.data(), size), kOk);
+    std::vector<uint8_t> bytes = test::StoredBytes(system.Get());
+    ASSERT_FALSE(bytes.empty());
     // From the end: the emitter (a whole object), then 4 colours, 16
     // floats... find the maximum (10), the interval (0.1) and the burst
     // count (1) as the first run of them.
@@ -292,11 +289,7 @@ TEST_F(Particles, HostileCountsFailTheLoadWithTheMessage) {
     const int32_t hostile = 0x7FFFFFFF;
     const size_t offset = static_cast<size_t>(at - bytes.begin()) + (field == 0 ? 0 : field == 1 ? 12 : 16);
     std::memcpy(&bytes[offset], &hostile, 4);
-    MemoryStream patched(size, 16);
-    ASSERT_EQ(patched.Write(bytes.data(), size), kOk);
-    patched.SetPosition(0);
-    Object* loaded = nullptr;
-    EXPECT_NE(patched.ReadObject(loaded), kOk) << field;
+    EXPECT_NE(test::ReadStoredBytes(bytes, nullptr), kOk) << field;
     bool logged = false;
     for (const auto& line : log_->lines) {
       logged = logged || line.text.rfind(Utf8ToCp1251("Невозможно загрузить данные системы частиц."), 0) == 0;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "assets/codecs/image_codecs.h"
@@ -170,6 +171,13 @@ double MeanDifference(const Picture& a, const Picture& b) {
   double sum = 0;
   for (size_t i = 0; i < a.pixels.size(); ++i) sum += std::abs(int{a.pixels[i]} - int{b.pixels[i]});
   return a.pixels.empty() ? 0 : sum / static_cast<double>(a.pixels.size());
+}
+
+void KeepAsSeed(const std::string& path) {
+  const char* keep = std::getenv("KLX_SEED_OUT");
+  if (keep == nullptr) return;
+  std::ifstream in(path, std::ios::binary);
+  std::ofstream(keep, std::ios::binary) << in.rdbuf();
 }
 
 }  // namespace klx::test

@@ -44,6 +44,10 @@ class ScratchFolder {
   std::string path_;
 };
 
+// Copies the file at `path` to the file KLX_SEED_OUT names, when it is
+// set: how a test's scene becomes a fuzz seed.
+void KeepAsSeed(const std::string& path);
+
 // Decodes bytes through the codec the name's extension picks (the engine
 // must be running). A ".cube" name decodes into a VolumeImage.
 int DecodeWithEngine(const std::vector<uint8_t>& bytes, const char* name, Ref<Image>* image);
