@@ -35,7 +35,10 @@ float Finite(float value) { return std::isfinite(value) ? value : 0.0f; }
 
 ParticleSystem::ParticleSystem(const String& name) : GeometryNode(name) {}
 
-ParticleSystem::~ParticleSystem() = default;
+ParticleSystem::~ParticleSystem() {
+  // An emitter shared with another system must not keep pointing here.
+  if (emitter_ && emitter_->GetNode() == this) emitter_->SetNode(nullptr);
+}
 
 // ---------------------------------------------------------------------------
 // The pool
@@ -69,6 +72,7 @@ void ParticleSystem::SetMaximumParticles(int32_t maximum) {
 }
 
 void ParticleSystem::SetEmitter(Emitter* emitter) {
+  if (emitter_ && emitter_->GetNode() == this) emitter_->SetNode(nullptr);
   emitter_ = emitter;
   if (emitter_) emitter_->SetNode(this);
 }
@@ -99,7 +103,11 @@ void ParticleSystem::MoveParticles(float dt) {
 void ParticleSystem::Emit() {
   Particle* particle = NewRecord();
   Vector3 position{0, 0, 0}, direction{0, 1, 0};
-  if (emitter_) emitter_->Emit(&position, &direction);
+  if (emitter_) {
+    // An emitter two systems share emits for the one asking.
+    emitter_->SetNode(this);
+    emitter_->Emit(&position, &direction);
+  }
   particle->position = position;
   particle->velocity = direction * Jittered(speed, speedJitter);
   particle->acceleration = Vector3{Jittered(acceleration.x, accelerationJitter.x),

@@ -470,5 +470,24 @@ TEST_F(Particles, ANodeParticleSystemDrawsItsNodeAtEachParticle) {
   EXPECT_FLOAT_EQ(pebble->GetLocalTransform().scale.x, 1.0f);
 }
 
+TEST_F(Particles, AnEmitterTwoSystemsShareEmitsForTheOneAskingAndOutlivesThem) {
+  Ref<PointEmitter> shared(new PointEmitter(String("shared")));
+  shared->SetAngles(0.0f, 0.0f);
+  Ref<SpriteParticleSystem> left = System(10, 1, 0), right = System(10, 1, 0);
+  left->SetEmitter(shared.Get());
+  right->SetEmitter(shared.Get());
+  SetTranslation(left->LocalTransform(), Vector3{-5, 0, 0});
+  SetTranslation(right->LocalTransform(), Vector3{5, 0, 0});
+  left->Update(0.05);
+  right->Update(0.05);
+  EXPECT_FLOAT_EQ(left->GetFirstParticle()->position.x, -5.0f);
+  EXPECT_FLOAT_EQ(right->GetFirstParticle()->position.x, 5.0f);
+  // The last system to emit goes; the emitter no longer points at it.
+  right = nullptr;
+  EXPECT_EQ(shared->GetNode(), nullptr);
+  left->Update(100.0);
+  EXPECT_FLOAT_EQ(left->GetFirstParticle()->position.x, -5.0f);
+}
+
 }  // namespace
 }  // namespace klx
