@@ -17,7 +17,6 @@ namespace klx::scenebuild {
 
 namespace {
 
-constexpr float kPi = 3.14159265f;
 
 // A sprite effect with the texture: additive glow, or blended over what
 // lies behind (smoke), or cut out and solid (leaves).
