@@ -231,7 +231,7 @@ TEST_F(SkinControllers, TheStoredFormKeepsBonesOffsetsAndStreams) {
   EXPECT_FLOAT_EQ(skin->GetIndices()->Elements()[2].y, 1.0f);
   EXPECT_NE(skin->GetNormals(), nullptr);
   EXPECT_EQ(skin->GetTangents(), nullptr);
-  // The loaded arm bends as the original does.
+  // Bent at the elbow, the loaded arm lands on the same points as before saving.
   SetRotation(DynamicCast<Node>(root->FindByName(String("elbow")))->LocalTransform(),
               Quaternion{0, 0, kHalfSqrt2, kHalfSqrt2});
   root->UpdateGeometricState(0.0, false);

@@ -299,7 +299,7 @@ TEST_F(SkinnedScene, TheArmRoundTripsThroughTheSceneCodec) {
   EXPECT_EQ(loadedSkeleton->GetBoneController(0), loaded->FindByName(String("elbow cycle")));
   // Without a renderer the effect keeps the skin (a tool that writes the
   // scene must not lose it), and the active skin bends the loaded arm on
-  // the processor as the original.
+  // the processor: its tip lands a quarter turn round the elbow.
   auto* root = DynamicCast<SceneNode>(loaded.Get());
   ASSERT_NE(root, nullptr);
   root->UpdateGeometricState(0.0, false);
