@@ -66,9 +66,16 @@ void SetSkinStreamsAndConstants(Renderer& renderer, const GeometryNodeEffect& ef
   SetMatrixConstants(renderer, 0, camera.GetViewProjection());
   SetMatrixConstants(renderer, 4, camera.GetView());
   const std::vector<Matrix4>& bones = skin.GetBoneMatrices();
+  // The whole palette in one upload: each bone's four columns.
   const size_t count = std::min(bones.size(), static_cast<size_t>(SkinController::kMaxShaderBones));
+  float palette[SkinController::kMaxShaderBones * 16];
   for (size_t i = 0; i < count; ++i) {
-    SetMatrixConstants(renderer, shaders::kSkinPaletteRegister + 4 * static_cast<int32_t>(i), bones[i]);
+    for (int column = 0; column < 4; ++column) {
+      for (int row = 0; row < 4; ++row) palette[i * 16 + column * 4 + row] = bones[i].m[row][column];
+    }
+  }
+  if (count > 0) {
+    renderer.SetVertexShaderConstants(shaders::kSkinPaletteRegister, palette, 4 * static_cast<int32_t>(count));
   }
   const float colour[4] = {color.r, color.g, color.b, color.a};
   const float fog[4] = {effect.fogDensity, effect.fogExponent, 0.0f, 0.0f};
