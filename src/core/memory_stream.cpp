@@ -1,5 +1,6 @@
 #include "core/memory_stream.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -300,12 +301,18 @@ int MemoryStream::ReadObject(Object*& out) {
   read_[id] = object;
   out = object;
   if (EnterObject(className, id) != kOk) return error_;
+  reading_.push_back(object);
   const int result = object->Load(*this);
+  reading_.pop_back();
   --depth_;
   if (result != kOk && error_ == 0) SetError(result);
   LogInfo("RTTI[%s] ID[%d] Name[%s] Pointer[%d]", className.CStr(), object->GetID(),
           object->GetName().CStr(), position_);
   return result != kOk ? result : error_;
+}
+
+bool MemoryStream::IsReading(const Object* object) const {
+  return object != nullptr && std::find(reading_.begin(), reading_.end(), object) != reading_.end();
 }
 
 int MemoryStream::ReadClassMismatch(Object* object, const RTTI& expected) {

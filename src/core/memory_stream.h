@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <unordered_map>
+#include <vector>
 
 #include "core/array.h"
 #include "core/engine_string.h"
@@ -95,6 +96,11 @@ class MemoryStream {
   template <class T>
   [[nodiscard]] int ReadObjectArray(Array<Ref<T>>& array);
 
+  // True while `object`'s own load is under way on this stream: it is an
+  // ancestor of whatever is read now, so a counted link to it from below
+  // would close a loop.
+  bool IsReading(const Object* object) const;
+
   int GetError() const { return error_; }
   int32_t GetPosition() const { return position_; }
   // Moves the read/write position; kInvalidArg outside 0..size.
@@ -133,6 +139,7 @@ class MemoryStream {
   // Objects read from this stream, by file ID. The stream keeps a reference
   // so a link to an object whose load failed never points at freed memory.
   std::unordered_map<int32_t, Ref<Object>> read_;
+  std::vector<const Object*> reading_;
 };
 
 template <class T>

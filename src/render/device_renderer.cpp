@@ -399,7 +399,9 @@ void DeviceRenderer::DrawIndexed(int32_t primitiveKind, int32_t vertexCount, int
 }
 
 void DeviceRenderer::DrawPrimitives(int32_t primitiveKind, int32_t primitiveCount) {
-  if (primitiveCount > 0) Draw(primitiveKind, false, static_cast<uint32_t>(primitiveCount), 0);
+  // No primitives still ends the pass's recording: a pass that only sets
+  // state (the letterbox) is recorded like any other.
+  if (primitiveCount >= 0) Draw(primitiveKind, false, static_cast<uint32_t>(primitiveCount), 0);
 }
 
 void DeviceRenderer::DrawIndexedStreams(int32_t primitiveKind, Buffer* positions, IntBuffer* indices,

@@ -108,6 +108,14 @@ void Camera::BuildFrustumPlanes() {
   frustumPlanes_[kRight] = PlaneThrough(c[2], c[1], c[6]);
   frustumPlanes_[kTop] = PlaneThrough(c[3], c[2], c[6]);
   frustumPlanes_[kBottom] = PlaneThrough(c[1], c[0], c[5]);
+  // A mirrored view turns the corners' winding round, and with it every
+  // normal: the planes then face out, and are turned back so the inside of
+  // the box stays on their positive side.
+  const Vector3 inside = Unproject(inverse, 0, 0, 0.5f);
+  const Vector4& near = frustumPlanes_[kNear];
+  if (Vector3{near.x, near.y, near.z}.Dot(inside) - near.w < 0.0f) {
+    for (Vector4& plane : frustumPlanes_) plane = {-plane.x, -plane.y, -plane.z, -plane.w};
+  }
   for (int i = 0; i < kPlaneCount; ++i) {
     const Vector4& plane = frustumPlanes_[i];
     frustum_.planes[i] = Plane{{plane.x, plane.y, plane.z}, plane.w};

@@ -20,7 +20,9 @@
 #include "render/effects/material_effects.h"
 #include "render/effects/second_map_effects.h"
 #include "render/effects/sprite_effect.h"
+#include "render/effects/screenspace_texture_controllers.h"
 #include "render/effects/texture_controllers.h"
+#include "render/effects/water_effect.h"
 #include "render/texture.h"
 #include "animation/animation_controller.h"
 #include "animation/sound_node_animation.h"
@@ -127,25 +129,54 @@ Ref<Triangles> BuildTerrain(Texture* texture, Texture* light) {
   return mesh.Build("Terrain", effect.Get());
 }
 
-// The lake carries the normal map the normal-map controller makes from the
-// ripples' heights at load; the water effect will bend its reflections with
-// it.
+// The lake is still water: it mirrors the hills, the trees, the sky and
+// the car, shows its bed near the shore, and its ripples (a normal map the
+// normal-map controller makes from the ripples' heights at load) scroll
+// slowly against each other. Without pixel shader 2.0 it is drawn as its
+// painted texture. The node sits at the water level with the surface at
+// its own y = 0: the maps are drawn about the node's height.
 Ref<Triangles> BuildWater(Texture* texture, Texture* ripples) {
-  MeshBuilder mesh;
+  MeshBuilder mesh(true);
   const float x0 = -75.0f, x1 = 125.0f, z0 = 35.0f, z1 = 180.0f;
-  const int32_t a = mesh.Vertex(Vector3{x0, kWaterLevel, z0}, Vector2{0, 1});
-  const int32_t b = mesh.Vertex(Vector3{x0, kWaterLevel, z1}, Vector2{0, 0});
-  const int32_t c = mesh.Vertex(Vector3{x1, kWaterLevel, z1}, Vector2{1, 0});
-  const int32_t d = mesh.Vertex(Vector3{x1, kWaterLevel, z0}, Vector2{1, 1});
+  const Vector3 up{0, 1, 0};
+  const int32_t a = mesh.Vertex(Vector3{x0, 0, z0}, Vector2{0, 1}, up);
+  const int32_t b = mesh.Vertex(Vector3{x0, 0, z1}, Vector2{0, 0}, up);
+  const int32_t c = mesh.Vertex(Vector3{x1, 0, z1}, Vector2{1, 0}, up);
+  const int32_t d = mesh.Vertex(Vector3{x1, 0, z0}, Vector2{1, 1}, up);
   mesh.Quad(a, b, c, d);
-  Ref<NormalmapTextureEffect> effect(new NormalmapTextureEffect(String("LakeEffect")));
+  Ref<ReflectiveRefractiveQuietFlatWaterEffect> effect(
+      new ReflectiveRefractiveQuietFlatWaterEffect(String("LakeEffect")));
   SetUp(effect.Get(), texture, {});
+  // The refraction is tinted by the colour: the lake bed seen through
+  // greenish water.
+  effect->SetColor(Color{0.62f, 0.74f, 0.72f, 1});
   Ref<NormalmapTextureController> bumps(new NormalmapTextureController(String("RippleNormals")));
   bumps->SetBumpCoefficient(4.0f);
   if (ripples->AttachController(bumps.Get()) != kOk) return Ref<Triangles>();
   effect->SetNormalmap(ripples);
   effect->SetSecondTexCoordSet(0);
-  return mesh.Build("Lake", effect.Get());
+  // About 12 ripple tiles across the lake, drifting 0.15 of a tile round
+  // a circle every 8 seconds.
+  effect->normalmapScale = Vector2{12.0f, 9.0f};
+  effect->waveAmplitude = 0.15f;
+  effect->waveSpeed = 0.785f;
+  effect->reflectionDistortion = 0.12f;
+  effect->refractionDistortion = 0.06f;
+  Ref<Triangles> lake = mesh.Build("Lake", effect.Get());
+  SetTranslation(lake->LocalTransform(), Vector3{0, kWaterLevel, 0});
+  return lake;
+}
+
+// The lake's maps: what its surface mirrors, and what lies under it.
+bool FillWaterMaps(Triangles& lake, const std::vector<Node*>& mirrored, const std::vector<Node*>& underwater) {
+  auto* effect = DynamicCast<ReflectiveRefractiveQuietFlatWaterEffect>(lake.GetEffect());
+  if (effect == nullptr || effect->GetReflectionMap() == nullptr || effect->GetRefractionMap() == nullptr) return false;
+  auto* reflect = dynamic_cast<ScreenspaceTextureController*>(effect->GetReflectionMap()->GetController(0));
+  auto* refract = dynamic_cast<ScreenspaceTextureController*>(effect->GetRefractionMap()->GetController(0));
+  if (reflect == nullptr || refract == nullptr) return false;
+  for (Node* node : mirrored) reflect->AddNode(node);
+  for (Node* node : underwater) refract->AddNode(node);
+  return true;
 }
 
 Ref<Triangles> BuildSky(Texture* texture) {
@@ -393,9 +424,11 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   }
 
   Ref<SceneNode> root(new SceneNode(String("Valley")));
-  root->AttachChild(BuildSky(media.MakeTexture("sky.jpg").Get()).Get());
-  root->AttachChild(
-      BuildTerrain(media.MakeTexture("terrain.jpg").Get(), media.MakeTexture("terrain_light.jpg").Get()).Get());
+  Ref<Triangles> sky = BuildSky(media.MakeTexture("sky.jpg").Get());
+  root->AttachChild(sky.Get());
+  Ref<Triangles> terrain =
+      BuildTerrain(media.MakeTexture("terrain.jpg").Get(), media.MakeTexture("terrain_light.jpg").Get());
+  root->AttachChild(terrain.Get());
   Ref<Triangles> lake = BuildWater(media.MakeTexture("lake.jpg").Get(), media.MakeTexture("ripples.bmp").Get());
   if (!lake) return Ref<SceneNode>();
   root->AttachChild(lake.Get());
@@ -446,7 +479,8 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   Ref<Texture> glow = media.MakeTexture("glow.tga");
   root->AttachChild(BuildFireParticles(glow.Get(), media.MakeTexture("smoke.tga").Get(), spark.Get(), fireAt).Get());
   if (!AddHeadlights(*car, glow.Get())) return Ref<SceneNode>();
-  root->AttachChild(BuildSunFlare(glow.Get(), SunDirection()).Get());
+  Ref<Flare> sunFlare = BuildSunFlare(glow.Get(), SunDirection());
+  root->AttachChild(sunFlare.Get());
   // Fireflies over the meadow between the fire and the lake as dusk falls.
   root->AttachChild(BuildFireflies(glow.Get(), OnGround(2.0f, 46.0f, 1.0f)).Get());
   // Someone sitting on a log across the fire from the close view, a little
@@ -486,6 +520,8 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
       {"Flock3", 8, 4, {-5.0f, 95.0f, 62.0f, 38.0f, 60.0f, false}, 67.0},
   };
   Ref<SceneNode> viewedFlock;
+  std::vector<Node*> mirrored = {sky.Get(), terrain.Get(), planting.conifers.Get(), planting.broadleaves.Get(),
+                                 car.Get(), campfire.Get(), sunFlare.Get()};
   for (const FlockPlan& plan : flocks) {
     // Each flock is one skinned mesh, and an effect holds one skin.
     Ref<TextureEffect> birdEffect =
@@ -504,7 +540,12 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
       flock->AttachChild(calls.Get());
     }
     root->AttachChild(flock.Get());
+    mirrored.push_back(flock.Get());
   }
+  // The lake mirrors the sky, the hills and what stands or flies over it,
+  // and shows its bed; the grass and the small lights are left out of the
+  // maps, which would cost more than they would show.
+  if (!FillWaterMaps(*lake, mirrored, {terrain.Get()})) return Ref<SceneNode>();
   if (!media.AddPicture("palette.tga", palette.Picture(), false)) return Ref<SceneNode>();
   paletteTexture->SetImage(Ref<Image>(new Image(media.Find("palette.tga"), String("palette.tga"))).Get());
 

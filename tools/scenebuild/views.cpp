@@ -11,6 +11,7 @@
 #include "animation/target_controllers.h"
 #include "core/result.h"
 #include "motion.h"
+#include "render/effects/post_render_effect.h"
 #include "scene/camera.h"
 #include "scene/scene_node.h"
 #include "scene/transform.h"
@@ -224,6 +225,16 @@ bool AddViews(SceneNode& root, const Subjects& subjects) {
                                [&](float) { return lakeCentre; }, 14.0);
   views.Add("Camera08", 14.0, lake, &westValley);
   views.AddStill("Camera12", 15.0, OnGround(18, 6, 1.8f), subjects.flock);
+
+  // Three views play as film, letterboxed: the pan along the shore, the
+  // crane over the car and the flock against the evening sky.
+  Ref<PostRenderEffect> letterbox(new PostRenderEffect(String("Letterbox")));
+  Ref<CameraFilmController> filmViews(new CameraFilmController(String("FilmViews")));
+  for (const char* name : {"Camera07", "Camera10", "Camera12"}) {
+    filmViews->AddCamera(DynamicCast<Camera>(root.FindByName(String(name))));
+  }
+  if (letterbox->AttachController(filmViews.Get()) != kOk) return false;
+  root.AddEffect(letterbox.Get());
 
   if (!views.Ok() || root.AttachController(saver.Get()) != kOk) {
     std::fprintf(stderr, "scenebuild: a view's controller cannot be attached\n");

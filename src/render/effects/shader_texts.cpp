@@ -2,17 +2,21 @@
 
 namespace klx::shaders {
 
-// The fog of a view-space depth in r0.x, into oFog. Uses r1-r3 and c12.
-#define KLX_FOG_FROM_DEPTH                                         \
-  "mul r0.y, r0.x, c9.x\n"      /* density * depth */              \
+// The fog of a view-space depth in r0.x, into oFog, with the density and
+// exponent in FOG.x and FOG.y. Uses r1-r3 and c12.
+#define KLX_FOG_FROM_DEPTH_IN(FOG)                                 \
+  "mul r0.y, r0.x, " FOG ".x\n"  /* density * depth */             \
   "mov r0.x, c12.x\n"                                              \
-  "mov r0.w, c9.y\n"            /* exponent */                     \
+  "mov r0.w, " FOG ".y\n"        /* exponent */                    \
   "lit r1, r0\n"                /* r1.z = (density*depth)^exp */   \
   "mov r2.x, c12.x\n"                                              \
   "mov r2.y, c12.y\n"           /* 1/e */                          \
   "mov r2.w, r1.z\n"                                               \
   "lit r3, r2\n"                /* r3.z = e^-(...) */              \
   "mov oFog, r3.z\n"
+
+// The fog from the common constants' c9.
+#define KLX_FOG_FROM_DEPTH KLX_FOG_FROM_DEPTH_IN("c9")
 
 // sin of r4.x into r4.x (range-reduced to -pi..pi, then a seventh-order
 // series). Uses r5 and c13, c14.
@@ -444,11 +448,74 @@ const char* const kLitSkinnedPerPixelVertex =
     "mov oT1, r7\n"
     "mov oT2, r5\n";
 
+// The water (vs 2.0): c0-c7 as usual, c8 colour, c9 the eye in the
+// surface's own space, c10 (scale x, scale y, amplitude sin, amplitude cos)
+// of the scrolling ripples, c11 the fog. Out: t0 the clip position, t1 and
+// t2 two normal-map coordinates scrolling against each other, t3 the eye
+// vector, t4 the normal.
+const char* const kWaterVertex =
+    "vs_2_0\n" KLX_CONSTANTS
+    "dcl_position v0\n"
+    "dcl_normal v1\n"
+    "dcl_texcoord1 v2\n"
+    "m4x4 r6, v0, c0\n"
+    "mov oPos, r6\n"
+    "mov oT0, r6\n"
+    "mul r7.xy, v2, c10\n"
+    "add oT1.x, r7.x, c10.z\n"
+    "sub oT1.y, r7.y, c10.w\n"
+    "sub oT2.x, r7.x, c10.z\n"
+    "add oT2.y, r7.y, c10.w\n"
+    "sub oT3.xyz, c9, v0\n"
+    "mov oT4.xyz, v1\n"
+    "mov oD0, c8\n"
+    "dp4 r0.x, v0, c6\n" KLX_FOG_FROM_DEPTH_IN("c11");
+
+// The water (ps 2.0): stage 0 the normal map, 1 the Fresnel ramp, 2 the
+// reflection, 3 the refraction; c0.x the refraction's distortion, c2.x the
+// reflection's. The two normal samples' difference in x and z bends the
+// screen-space look-ups; the Fresnel term of the angle between the eye and
+// the normal mixes them: refraction + F (reflection - refraction).
+const char* const kWaterPixel =
+    "ps_2_0\n"
+    "def c4, 0.5, -0.5, 0.0, 0.0\n"
+    "def c5, 0.5, 0.5, 0.0, 0.0\n"
+    "dcl t0\n"
+    "dcl t1.xy\n"
+    "dcl t2.xy\n"
+    "dcl t3.xyz\n"
+    "dcl t4.xyz\n"
+    "dcl v0\n"
+    "dcl_2d s0\n"
+    "dcl_2d s1\n"
+    "dcl_2d s2\n"
+    "dcl_2d s3\n"
+    "texld r0, t1, s0\n"
+    "texld r1, t2, s0\n"
+    "sub r0, r0, r1\n"
+    "mov r0.y, r0.z\n"          /* d = (dx, dz) */
+    "rcp r2.w, t0.w\n"
+    "mul r2.xy, t0, r2.w\n"
+    "mad r2.xy, r2, c4, c5\n"    /* the screen position, 0..1 down */
+    "mad r3.xy, r0, c0.x, r2\n"
+    "mad r4.xy, r0, c2.x, r2\n"
+    "nrm r5.xyz, t3\n"
+    "nrm r6.xyz, t4\n"
+    "dp3 r7.x, r5, r6\n"
+    "mov r7.y, c4.z\n"
+    "texld r3, r3, s3\n"
+    "texld r4, r4, s2\n"
+    "texld r7, r7, s1\n"
+    "mul r3, r3, v0\n"
+    "sub r4, r4, r3\n"
+    "mad r0, r7.x, r4, r3\n"
+    "mov oC0, r0\n";
+
 const char* const kAllTexts[] = {
     kColorVertex,   kColorWindVertex, kColorPixel,    kTextureVertex,      kTextureWindVertex, kTexturePixel,
     kLightmapVertex, kLightmapWindVertex, kLightmapPixel, kGrassVertex,   kGrassColoredVertex, kLitVertex,
     kLitWindVertex, kLitPixel,       kLitPerPixelVertex, kLitPerPixelPixel, kTextureSkinnedVertex,
-    kLitSkinnedVertex, kLitSkinnedPerPixelVertex,
+    kLitSkinnedVertex, kLitSkinnedPerPixelVertex, kWaterVertex, kWaterPixel,
 };
 const int kAllTextCount = static_cast<int>(sizeof(kAllTexts) / sizeof(kAllTexts[0]));
 

@@ -40,6 +40,10 @@ extern const char* const kTextureSkinnedVertex;
 extern const char* const kLitSkinnedVertex;
 extern const char* const kLitSkinnedPerPixelVertex;
 
+// The water: vs 2.0 and ps 2.0 (registers in the texts' comments).
+extern const char* const kWaterVertex;
+extern const char* const kWaterPixel;
+
 // Every text above, for the tests and the start-up measure.
 extern const char* const kAllTexts[];
 extern const int kAllTextCount;
