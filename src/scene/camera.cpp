@@ -14,18 +14,6 @@ namespace {
 
 Vector3 Row(const Matrix4& m, int row) { return {m.m[row][0], m.m[row][1], m.m[row][2]}; }
 
-// A corner of the clip box through the inverse view-projection, divided by w.
-Vector3 Unproject(const Matrix4& inverse, float x, float y, float z) {
-  const Vector4 p = inverse.Transform(Vector4{x, y, z, 1.0f});
-  const float w = p.w != 0.0f ? p.w : 1.0f;
-  return {p.x / w, p.y / w, p.z / w};
-}
-
-Vector4 PlaneThrough(const Vector3& a, const Vector3& b, const Vector3& c) {
-  const Vector3 normal = (b - a).Cross(c - a).Normalized();
-  return {normal.x, normal.y, normal.z, normal.Dot(a)};
-}
-
 }  // namespace
 
 Camera::Camera(const String& name) : Node(name) { UpdateMatrices(); }
@@ -91,32 +79,25 @@ void Camera::BuildView() {
 }
 
 void Camera::BuildFrustumPlanes() {
-  Matrix4 inverse;
-  if (!viewProjection_.Inverse(&inverse)) {
-    // A lens that cannot be inverted: the identity keeps culling defined,
-    // though the planes then mean nothing.
-    inverse = Matrix4::Identity();
-  }
-  const Vector3 c[8] = {
-      Unproject(inverse, -1, -1, 0), Unproject(inverse, 1, -1, 0), Unproject(inverse, 1, 1, 0),
-      Unproject(inverse, -1, 1, 0),  Unproject(inverse, -1, -1, 1), Unproject(inverse, 1, -1, 1),
-      Unproject(inverse, 1, 1, 1),   Unproject(inverse, -1, 1, 1),
+  // Each side of the clip box is a plane of the view-projection's columns
+  // (p * M = clip): -w <= x <= w, -w <= y <= w, 0 <= z <= w. Read off the
+  // matrix they face inwards for any lens, an oblique near plane and a
+  // mirrored view included.
+  const Matrix4& m = viewProjection_;
+  auto column = [&](int c) { return Vector4{m.m[0][c], m.m[1][c], m.m[2][c], m.m[3][c]}; };
+  const Vector4 x = column(0), y = column(1), z = column(2), w = column(3);
+  auto add = [](const Vector4& a, const Vector4& b, float sign) {
+    return Vector4{a.x + sign * b.x, a.y + sign * b.y, a.z + sign * b.z, a.w + sign * b.w};
   };
-  frustumPlanes_[kNear] = PlaneThrough(c[0], c[1], c[2]);
-  frustumPlanes_[kFar] = PlaneThrough(c[6], c[4], c[7]);
-  frustumPlanes_[kLeft] = PlaneThrough(c[0], c[3], c[7]);
-  frustumPlanes_[kRight] = PlaneThrough(c[2], c[1], c[6]);
-  frustumPlanes_[kTop] = PlaneThrough(c[3], c[2], c[6]);
-  frustumPlanes_[kBottom] = PlaneThrough(c[1], c[0], c[5]);
-  // A mirrored view turns the corners' winding round, and with it every
-  // normal: the planes then face out, and are turned back so the inside of
-  // the box stays on their positive side.
-  const Vector3 inside = Unproject(inverse, 0, 0, 0.5f);
-  const Vector4& near = frustumPlanes_[kNear];
-  if (Vector3{near.x, near.y, near.z}.Dot(inside) - near.w < 0.0f) {
-    for (Vector4& plane : frustumPlanes_) plane = {-plane.x, -plane.y, -plane.z, -plane.w};
-  }
+  const Vector4 sides[kPlaneCount] = {z, add(w, z, -1.0f), add(w, x, 1.0f), add(w, x, -1.0f), add(w, y, -1.0f),
+                                      add(w, y, 1.0f)};
   for (int i = 0; i < kPlaneCount; ++i) {
+    const Vector3 normal{sides[i].x, sides[i].y, sides[i].z};
+    const float length = std::sqrt(normal.Dot(normal));
+    // A degenerate side keeps everything (a plane far behind every point).
+    const float scale = length > 0.0f ? 1.0f / length : 0.0f;
+    frustumPlanes_[i] = scale > 0.0f ? Vector4{normal.x * scale, normal.y * scale, normal.z * scale, -sides[i].w * scale}
+                                     : Vector4{0, 0, 0, -3.4e38f};
     const Vector4& plane = frustumPlanes_[i];
     frustum_.planes[i] = Plane{{plane.x, plane.y, plane.z}, plane.w};
   }

@@ -27,19 +27,20 @@ class FilmPass : public Pass {
     Renderer* renderer = GetRenderer();
     if (renderer == nullptr) return kFailed;
     if (opening_) {
-      renderer->SetLetterbox(effect_->GetFilm());
-      if (effect_->GetFilm()) {
-        width_ = static_cast<float>(renderer->GetViewportWidth());
-        height_ = static_cast<float>(renderer->GetViewportHeight());
-        // The screen's aspect follows the viewport, and the camera's
-        // projection with it.
-        renderer->SetViewport(Vector2{0.0f, PostRenderEffect::kBar * height_},
-                              Vector2{width_, (1.0f - 2.0f * PostRenderEffect::kBar) * height_});
-      }
+      // The viewport is set either way: a pass replays the state it was
+      // recorded with, the viewport among it.
+      width_ = static_cast<float>(renderer->GetViewportWidth());
+      height_ = static_cast<float>(renderer->GetViewportHeight());
+      const bool film = effect_->GetFilm();
+      renderer->SetLetterbox(film);
+      // The screen's aspect follows the viewport, and the camera's
+      // projection with it.
+      const float bar = film ? PostRenderEffect::kBar : 0.0f;
+      renderer->SetViewport(Vector2{0.0f, bar * height_}, Vector2{width_, (1.0f - 2.0f * bar) * height_});
       EndRecording(*renderer);
       return kOk;
     }
-    if (renderer->GetLetterbox() && partner_ != nullptr && partner_->width_ > 0.0f) {
+    if (partner_ != nullptr && partner_->width_ > 0.0f) {
       renderer->SetViewport(Vector2{0.0f, 0.0f}, Vector2{partner_->width_, partner_->height_});
     }
     EndRecording(*renderer);

@@ -39,6 +39,7 @@ class ScreenspaceTextureController : public PostUpdateController {
   void PostUpdate() override;
 
   void AddNode(Node* node);
+  void ClearNodes() { nodes_.Clear(); }
   int32_t GetNodeCount() const { return nodes_.Count(); }
   Node* GetNode(int32_t index) const;
 
