@@ -22,6 +22,7 @@
 #include "render/effects/lit_effect.h"
 #include "render/effects/second_map_effects.h"
 #include "render/effects/sprite_effect.h"
+#include "render/effects/water_effect.h"
 #include "scene/camera.h"
 #include "scene/geometry_node.h"
 #include "vfs/file_manager.h"
@@ -107,8 +108,12 @@ BENCHMARK(BM_SaverLoadAndCache)->Unit(benchmark::kMillisecond)->UseRealTime()->I
 // The demo's effects of one class swapped for plain texture effects with
 // the same texture and states (sprites are switched off instead), to see
 // what that class costs a frame.
-const RTTI* const kPlainedClasses[] = {nullptr, &LightmapTextureEffect::TYPE, &GrassEffect::TYPE,
-                                       &Texture1DLEffect::TYPE, &SpriteEffect::TYPE};
+const RTTI* const kPlainedClasses[] = {nullptr,
+                                       &LightmapTextureEffect::TYPE,
+                                       &GrassEffect::TYPE,
+                                       &Texture1DLEffect::TYPE,
+                                       &SpriteEffect::TYPE,
+                                       &ReflectiveRefractiveQuietFlatWaterEffect::TYPE};
 
 int32_t MakePlain(Object* root, const RTTI& type) {
   Array<Object*> geometries(64, 64);
@@ -169,7 +174,7 @@ void BM_SaverFrame(benchmark::State& state) {
   }
   StopSaverEngine();
 }
-BENCHMARK(BM_SaverFrame)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(300);
+BENCHMARK(BM_SaverFrame)->DenseRange(0, 5)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(300);
 
 // The close view of the campfire with the person by it, the camera held:
 // the skins blended by the vertex shaders (0) or, with every skin taken
@@ -211,6 +216,38 @@ void BM_FireSitterView(benchmark::State& state) {
   StopSaverEngine();
 }
 BENCHMARK(BM_FireSitterView)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(200);
+
+// A view over the lake, the camera held: the water mirroring the valley
+// (0), or the lake drawn as its plain texture with no maps drawn (1).
+void BM_LakeView(benchmark::State& state) {
+  DeviceRenderer* renderer = StartSaverEngine(state);
+  if (renderer == nullptr) return;
+  {
+    Ref<BenchSaver> saver(new BenchSaver());
+    saver->SetCachePause(0);
+    if (saver->CreateSaverData() != kOk || saver->CacheSaverData() != kOk) {
+      StopSaverEngine();
+      return state.SkipWithError("the demo did not load");
+    }
+    Object* root = saver->GetRoot();
+    Array<Object*> found(64, 64);
+    root->CollectByType(ScreensaverController::TYPE, found);
+    for (Object* controller : found) static_cast<ScreensaverController*>(controller)->SetActive(false);
+    auto* camera = DynamicCast<Camera>(root->FindByName(String("Camera08")));
+    if (camera == nullptr) {
+      StopSaverEngine();
+      return state.SkipWithError("no view over the lake");
+    }
+    renderer->SetCamera(camera);
+    if (state.range(0) == 1) state.counters["swapped"] = MakePlain(root, ReflectiveRefractiveQuietFlatWaterEffect::TYPE);
+    state.SetLabel(state.range(0) == 0 ? "water" : "plain lake");
+    MeasureFrames(state, *saver, *renderer, false);
+    (void)saver->ReleaseSaverData();
+    (void)saver->ReleaseRenderData();
+  }
+  StopSaverEngine();
+}
+BENCHMARK(BM_LakeView)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(200);
 
 }  // namespace
 }  // namespace klx
