@@ -176,10 +176,10 @@ void BM_SaverFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_SaverFrame)->DenseRange(0, 5)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(300);
 
-// The close view of the campfire with the person by it, the camera held:
-// the skins blended by the vertex shaders (0) or, with every skin taken
-// off its effect, on the processor (1).
-void BM_FireSitterView(benchmark::State& state) {
+// The demo with the cuts stopped and one camera held, `prepare` run on the
+// loaded scene first; each iteration a frame.
+template <class Prepare>
+void MeasureHeldView(benchmark::State& state, const char* cameraName, Prepare prepare) {
   DeviceRenderer* renderer = StartSaverEngine(state);
   if (renderer == nullptr) return;
   {
@@ -193,15 +193,28 @@ void BM_FireSitterView(benchmark::State& state) {
     Array<Object*> found(64, 64);
     root->CollectByType(ScreensaverController::TYPE, found);
     for (Object* controller : found) static_cast<ScreensaverController*>(controller)->SetActive(false);
-    auto* camera = DynamicCast<Camera>(root->FindByName(String("Camera09")));
+    auto* camera = DynamicCast<Camera>(root->FindByName(String(cameraName)));
     if (camera == nullptr) {
       StopSaverEngine();
-      return state.SkipWithError("no close view of the fire");
+      return state.SkipWithError("the demo has no such camera");
     }
     renderer->SetCamera(camera);
+    prepare(*root);
+    MeasureFrames(state, *saver, *renderer, false);
+    (void)saver->ReleaseSaverData();
+    (void)saver->ReleaseRenderData();
+  }
+  StopSaverEngine();
+}
+
+// The close view of the campfire with the person by it: the skins blended
+// by the vertex shaders (0) or, with every skin taken off its effect, on
+// the processor (1).
+void BM_FireSitterView(benchmark::State& state) {
+  MeasureHeldView(state, "Camera09", [&](Object& root) {
     if (state.range(0) == 1) {
       Array<Object*> geometries(64, 64);
-      root->CollectByType(GeometryNode::TYPE, geometries);
+      root.CollectByType(GeometryNode::TYPE, geometries);
       for (Object* object : geometries) {
         if (auto* effect = DynamicCast<GeometryNodeEffect>(static_cast<GeometryNode*>(object)->GetEffect())) {
           if (effect->GetSkinController() != nullptr) effect->SetSkinController(nullptr);
@@ -209,43 +222,17 @@ void BM_FireSitterView(benchmark::State& state) {
       }
     }
     state.SetLabel(state.range(0) == 0 ? "skins in the vertex shader" : "skins on the processor");
-    MeasureFrames(state, *saver, *renderer, false);
-    (void)saver->ReleaseSaverData();
-    (void)saver->ReleaseRenderData();
-  }
-  StopSaverEngine();
+  });
 }
 BENCHMARK(BM_FireSitterView)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(200);
 
-// A view over the lake, the camera held: the water mirroring the valley
-// (0), or the lake drawn as its plain texture with no maps drawn (1).
+// A view over the lake: the water mirroring the valley (0), or the lake
+// drawn as its plain texture with no maps drawn (1).
 void BM_LakeView(benchmark::State& state) {
-  DeviceRenderer* renderer = StartSaverEngine(state);
-  if (renderer == nullptr) return;
-  {
-    Ref<BenchSaver> saver(new BenchSaver());
-    saver->SetCachePause(0);
-    if (saver->CreateSaverData() != kOk || saver->CacheSaverData() != kOk) {
-      StopSaverEngine();
-      return state.SkipWithError("the demo did not load");
-    }
-    Object* root = saver->GetRoot();
-    Array<Object*> found(64, 64);
-    root->CollectByType(ScreensaverController::TYPE, found);
-    for (Object* controller : found) static_cast<ScreensaverController*>(controller)->SetActive(false);
-    auto* camera = DynamicCast<Camera>(root->FindByName(String("Camera08")));
-    if (camera == nullptr) {
-      StopSaverEngine();
-      return state.SkipWithError("no view over the lake");
-    }
-    renderer->SetCamera(camera);
-    if (state.range(0) == 1) state.counters["swapped"] = MakePlain(root, ReflectiveRefractiveQuietFlatWaterEffect::TYPE);
+  MeasureHeldView(state, "Camera08", [&](Object& root) {
+    if (state.range(0) == 1) state.counters["swapped"] = MakePlain(&root, ReflectiveRefractiveQuietFlatWaterEffect::TYPE);
     state.SetLabel(state.range(0) == 0 ? "water" : "plain lake");
-    MeasureFrames(state, *saver, *renderer, false);
-    (void)saver->ReleaseSaverData();
-    (void)saver->ReleaseRenderData();
-  }
-  StopSaverEngine();
+  });
 }
 BENCHMARK(BM_LakeView)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(200);
 

@@ -95,6 +95,12 @@ class MemoryStream {
   [[nodiscard]] int ReadObjectImplementing(Object*& object, I*& out, const char* kind);
   template <class T>
   [[nodiscard]] int ReadObjectArray(Array<Ref<T>>& array);
+  // ReadObjectArray for a list `holder` keeps of objects it does not own
+  // (nodes to draw, cameras to watch): a link to an object still being read
+  // or to one that reaches `holder` would close a loop of counted
+  // references, and is refused (kFailed, the array emptied).
+  template <class T>
+  [[nodiscard]] int ReadLinkList(Array<Ref<T>>& array, const Object& holder);
 
   // True while `object`'s own load is under way on this stream: it is an
   // ancestor of whatever is read now, so a counted link to it from below
@@ -201,6 +207,18 @@ int MemoryStream::ReadObjectArray(Array<Ref<T>>& array) {
     }
   }
   return kOk;
+}
+
+template <class T>
+int MemoryStream::ReadLinkList(Array<Ref<T>>& array, const Object& holder) {
+  array.Clear();
+  int result = ReadObjectArray(array);
+  for (int32_t i = 0; i < array.Count() && result == kOk; ++i) {
+    const T* object = array[i].Get();
+    if (object != nullptr && (IsReading(object) || ClosesLoop(&holder, object))) result = kFailed;
+  }
+  if (result != kOk) array.Clear();
+  return result;
 }
 
 }  // namespace klx

@@ -145,15 +145,7 @@ int CameraFilmController::Load(MemoryStream& stream) {
     LogError(KLX_TEXT("Невозможно загрузить родительские данные. ID[%d]"), GetID());
     return kFailed;
   }
-  cameras_.Clear();
-  const int result = stream.ReadObjectArray(cameras_);
-  bool loops = false;
-  for (int32_t i = 0; i < cameras_.Count() && !loops; ++i) {
-    const Camera* camera = cameras_[i].Get();
-    loops = camera != nullptr && (stream.IsReading(camera) || camera->Reaches(this));
-  }
-  if (result != kOk || loops) {
-    cameras_.Clear();
+  if (stream.ReadLinkList(cameras_, *this) != kOk) {
     LogError(KLX_TEXT("Невозможно загрузить камеры. ID[%d] Имя[%s]"), GetID(), GetName().CStr());
     return kFailed;
   }

@@ -48,16 +48,8 @@ int ScreenspaceTextureController::Load(MemoryStream& stream) {
     LogError(KLX_TEXT("Невозможно загрузить родительские данные. ID[%d]"), GetID());
     return kFailed;
   }
-  nodes_.Clear();
   seen_ = false;
-  const int result = stream.ReadObjectArray(nodes_);
-  bool loops = false;
-  for (int32_t i = 0; i < nodes_.Count() && !loops; ++i) {
-    const Node* node = nodes_[i].Get();
-    loops = node != nullptr && (stream.IsReading(node) || node->Reaches(this));
-  }
-  if (result != kOk || loops) {
-    nodes_.Clear();
+  if (stream.ReadLinkList(nodes_, *this) != kOk) {
     LogError(KLX_TEXT("Невозможно загрузить узлы. ID[%d] Имя[%s]"), GetID(), GetName().CStr());
     return kFailed;
   }
