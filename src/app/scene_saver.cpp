@@ -12,11 +12,13 @@
 #include "core/log.h"
 #include "core/result.h"
 #include "render/effects/material_effects.h"
+#include "render/effects/shadowmap_effect.h"
 #include "render/renderer.h"
 #include "render/texture.h"
 #include "scene/camera.h"
 #include "scene/geometry_node.h"
 #include "scene/node.h"
+#include "scene/scene_node.h"
 #include "scene/transform.h"
 #include "sound/sound_manager.h"
 #include "sound/sound_node.h"
@@ -93,6 +95,20 @@ void SceneSaver::SilenceSounds() {
   }
 }
 
+void SceneSaver::RemoveShadowsWithoutShadowMaps() {
+  const Renderer* renderer = GetRenderer();
+  if (!root_ || renderer == nullptr || renderer->GetCaps().hardwareShadowMaps) return;
+  // Without depth textures there is no shadow test: each shadow effect
+  // comes off its node, which then draws its children plainly.
+  Array<Object*> found(4, 4);
+  root_->CollectByType(ShadowmapEffect::TYPE, found);
+  std::vector<Ref<ShadowmapEffect>> shadows;
+  for (Object* object : found) shadows.emplace_back(static_cast<ShadowmapEffect*>(object));
+  for (const Ref<ShadowmapEffect>& shadow : shadows) {
+    if (SceneNode* owner = shadow->GetOwner()) owner->RemoveEffect(shadow.Get());
+  }
+}
+
 int SceneSaver::CreateSaverData() {
   VirtualFile* file = FileManager::FindFile(String("Main.STR"));
   if (file == nullptr) {
@@ -105,6 +121,7 @@ int SceneSaver::CreateSaverData() {
     return kFailed;
   }
   root_ = loaded;
+  RemoveShadowsWithoutShadowMaps();
   SilenceSounds();
   Array<Object*> savers(1, 1);
   root_->CollectByType(ScreensaverController::TYPE, savers);

@@ -55,6 +55,9 @@ class SceneSaver : public SaverApplication {
 
  private:
   void SilenceSounds();
+  // Takes every shadow-map effect off the scene where the renderer has no
+  // hardware shadow maps.
+  void RemoveShadowsWithoutShadowMaps();
 
   Ref<Object> root_;
   Ref<Image> settingsPicture_;

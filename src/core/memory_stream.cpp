@@ -275,6 +275,8 @@ int MemoryStream::WriteObject(Object* object) {
 
 int MemoryStream::ReadObject(Object*& out) {
   out = nullptr;
+  const bool uncounted = nextUncounted_;
+  nextUncounted_ = false;
   int32_t id = 0;
   if (ReadInt32(id) != kOk) return error_;
   LogInfo("Read ID[%d]", id);
@@ -301,7 +303,7 @@ int MemoryStream::ReadObject(Object*& out) {
   read_[id] = object;
   out = object;
   if (EnterObject(className, id) != kOk) return error_;
-  reading_.push_back(object);
+  reading_.push_back(Reading{object, uncounted});
   const int result = object->Load(*this);
   reading_.pop_back();
   --depth_;
@@ -312,7 +314,13 @@ int MemoryStream::ReadObject(Object*& out) {
 }
 
 bool MemoryStream::IsReading(const Object* object) const {
-  return object != nullptr && std::find(reading_.begin(), reading_.end(), object) != reading_.end();
+  if (object == nullptr) return false;
+  for (size_t i = reading_.size(); i-- > 0;) {
+    if (reading_[i].object == object) return true;
+    // Everything above this entry hangs from it by a link it does not count.
+    if (reading_[i].uncounted) return false;
+  }
+  return false;
 }
 
 int MemoryStream::ReadClassMismatch(Object* object, const RTTI& expected) {

@@ -102,10 +102,13 @@ class MemoryStream {
   template <class T>
   [[nodiscard]] int ReadLinkList(Array<Ref<T>>& array, const Object& holder);
 
-  // True while `object`'s own load is under way on this stream: it is an
-  // ancestor of whatever is read now, so a counted link to it from below
-  // would close a loop.
+  // True while `object`'s own load is under way on this stream and what is
+  // read now hangs from it by counted links all the way down: a counted
+  // link to it from below would close a loop. An object entered through
+  // an uncounted link (a node's parent) breaks that chain.
   bool IsReading(const Object* object) const;
+  // The next link read is one its holder does not count (a node's parent).
+  void NextLinkUncounted() { nextUncounted_ = true; }
 
   int GetError() const { return error_; }
   int32_t GetPosition() const { return position_; }
@@ -145,7 +148,12 @@ class MemoryStream {
   // Objects read from this stream, by file ID. The stream keeps a reference
   // so a link to an object whose load failed never points at freed memory.
   std::unordered_map<int32_t, Ref<Object>> read_;
-  std::vector<const Object*> reading_;
+  struct Reading {
+    const Object* object;
+    bool uncounted;  // entered through an uncounted link
+  };
+  std::vector<Reading> reading_;
+  bool nextUncounted_ = false;
 };
 
 template <class T>

@@ -55,6 +55,7 @@ int Node::Load(MemoryStream& stream) {
   // the scene node whose children array holds this node: a file whose two
   // sides disagree cannot leave a pointer to a parent nothing keeps alive.
   Node* parent = nullptr;
+  stream.NextLinkUncounted();
   if (stream.ReadObjectOf(parent) != kOk) {
     LogError(KLX_TEXT("Невозможно загрузить родителя. ID[%d] Имя[%s]"), GetID(), GetName().CStr());
     return kFailed;

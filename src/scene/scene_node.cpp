@@ -193,8 +193,10 @@ int SceneNode::Load(MemoryStream& stream) {
   for (int32_t i = 0; i < childCount; ++i) {
     Node* child = nullptr;
     // A node cannot be its own child, nor the child of its descendants, nor
-    // hold through its links the node that holds it.
-    if (stream.ReadObjectOf(child) != kOk || LoadingScope::IsLoading(child) ||
+    // hold through its links the node that holds it. A node still being
+    // read only because it is reading its parent (this node) is fine: the
+    // parent link is not counted.
+    if (stream.ReadObjectOf(child) != kOk || stream.IsReading(child) ||
         (child != nullptr && child->Reaches(this))) {
       LogError(KLX_TEXT("Невозможно загрузить дочерний узел. ID[%d] Имя[%s]"), GetID(), GetName().CStr());
       return kFailed;

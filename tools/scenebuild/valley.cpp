@@ -19,6 +19,7 @@
 #include "render/effects/lit_effect.h"
 #include "render/effects/material_effects.h"
 #include "render/effects/second_map_effects.h"
+#include "render/effects/shadowmap_effect.h"
 #include "render/effects/sprite_effect.h"
 #include "render/effects/screenspace_texture_controllers.h"
 #include "render/effects/texture_controllers.h"
@@ -383,6 +384,25 @@ Vector3 DryGround(float x, float z, float minHeight) {
   return OnGround(x, z);
 }
 
+// The low sun's shadows over the land: the trees, the car, the campfire's
+// stones and the person by the fire cast them; the ground, the road, the
+// car and the person take them (the tree cards and the grass, drawn
+// alpha-tested, take none). A 1024 x 1024 map fitted to each view, soft.
+bool CastShadows(SceneNode& land, Light* sun, const std::vector<Node*>& casters) {
+  Ref<ShadowmapEffect> shadows(new ShadowmapEffect(String("SunShadows")));
+  Ref<Texture> map(new Texture(String("SunShadowMap")));
+  map->SetImage(Ref<Image>(new Image(String(), kImageDepthTarget, 1024, 1024)).Get());
+  shadows->SetShadowMap(map.Get());
+  shadows->SetLight(sun);
+  shadows->shadowColor = Color{0.05f, 0.06f, 0.14f, 0.55f};
+  shadows->flags = ShadowmapEffect::kSoft;
+  shadows->depthBias = 400.0f;
+  shadows->slopeBias = 3.0f;
+  for (Node* caster : casters) shadows->AddCaster(caster);
+  land.AddEffect(shadows.Get());
+  return land.GetEffectCount() == 1;
+}
+
 }  // namespace
 
 Ref<SceneNode> BuildValley(MediaFolder& media) {
@@ -408,7 +428,8 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
        media.AddSound("trill.ogg", SynthesizeTrill(), 0.0f, 6);
   if (!ok) return Ref<SceneNode>();
 
-  // The trees first: the terrain's light map has their shadows.
+  // The trees first: the foliage and the fire-side tree place themselves
+  // by them.
   Planting planting = Plant(media.MakeTexture("conifer.tga").Get(), media.MakeTexture("broadleaf.tga").Get(),
                             media.MakeTexture("grass.tga").Get());
   // Leaves sway round the broadleaf crowns (not the tree by the fire,
@@ -419,7 +440,9 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   const Vector3 fireSideFoot = OnGround(treeAt.x, treeAt.z, -0.3f);
   planting.trees.push_back(TreeShape{fireSideFoot, 7.0f, 2.0f, false});
   if (!media.AddPicture("terrain.jpg", PaintTerrain(1024), false) ||
-      !media.AddPicture("terrain_light.jpg", PaintTerrainLight(512, planting.trees), false)) {
+      // The hills' shadows are baked into the light map; the trees' fall at
+      // run time from the shadow map, with the car's and the person's.
+      !media.AddPicture("terrain_light.jpg", PaintTerrainLight(512, {}), false)) {
     return Ref<SceneNode>();
   }
 
@@ -428,14 +451,18 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   root->AttachChild(sky.Get());
   Ref<Triangles> terrain =
       BuildTerrain(media.MakeTexture("terrain.jpg").Get(), media.MakeTexture("terrain_light.jpg").Get());
-  root->AttachChild(terrain.Get());
+  // The land takes the sun's shadows: the ground, the road and what
+  // stands on them.
+  Ref<SceneNode> land(new SceneNode(String("Land")));
+  root->AttachChild(land.Get());
+  land->AttachChild(terrain.Get());
   Ref<Triangles> lake = BuildWater(media.MakeTexture("lake.jpg").Get(), media.MakeTexture("ripples.bmp").Get());
   if (!lake) return Ref<SceneNode>();
   root->AttachChild(lake.Get());
-  root->AttachChild(BuildRoad(media.MakeTexture("road.jpg").Get()).Get());
-  root->AttachChild(planting.conifers.Get());
-  root->AttachChild(planting.broadleaves.Get());
-  root->AttachChild(planting.grass.Get());
+  land->AttachChild(BuildRoad(media.MakeTexture("road.jpg").Get()).Get());
+  land->AttachChild(planting.conifers.Get());
+  land->AttachChild(planting.broadleaves.Get());
+  land->AttachChild(planting.grass.Get());
   root->AttachChild(foliage.Get());
 
   // The evening sun.
@@ -449,6 +476,7 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
     SetRotation(sun->LocalTransform(), Quaternion::FromRows(right, forward.Cross(right), forward));
   }
   root->AttachChild(sun.Get());
+  std::vector<Node*> shadowCasters = {planting.conifers.Get(), planting.broadleaves.Get()};
 
   // Simple objects share one palette texture, painted as they are built
   // and written last. The car and the campfire's stones are lit by the low
@@ -469,10 +497,12 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   Ref<SceneNode> car = BuildCar(palette, sunlitEffect.Get(), drive);
   if (!car) return Ref<SceneNode>();
   car->AttachChild(MakeSound(media, "Car", "engine.ogg", true, true, 100, 6.0f).Get());
-  root->AttachChild(car.Get());
+  land->AttachChild(car.Get());
+  shadowCasters.push_back(car.Get());
   Ref<SceneNode> campfire = BuildCampfire(palette, sunlitEffect.Get(), media.MakeTexture("flame.tga").Get(), fireAt);
   campfire->AttachChild(MakeSound(media, "Fire", "fire.ogg", true, true, 90, 3.0f).Get());
-  root->AttachChild(campfire.Get());
+  land->AttachChild(campfire.Get());
+  shadowCasters.push_back(campfire.Get());
   // One texture object a picture: the saver caches each once.
   Ref<Texture> spark = media.MakeTexture("spark.tga");
   root->AttachChild(BuildEmbers(spark.Get(), fireAt).Get());
@@ -497,13 +527,16 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
     sitterEffect->specularPower = 8.0f;
     Ref<SceneNode> sitter = BuildFireSitter(palette, sitterEffect.Get(), seat, fireAt - seat);
     if (!sitter) return Ref<SceneNode>();
-    root->AttachChild(sitter.Get());
+    land->AttachChild(sitter.Get());
+    shadowCasters.push_back(sitter.Get());
   }
   // A tree by the fire, between it and one of its views.
   MeshBuilder fireSide;
   AddCrossedQuads(fireSide, fireSideFoot, 4.5f, 7.0f, 0.4f);
   Ref<Triangles> fireSideTree = fireSide.Build("FireSideTree", planting.broadleafEffect.Get());
-  root->AttachChild(fireSideTree.Get());
+  land->AttachChild(fireSideTree.Get());
+  shadowCasters.push_back(fireSideTree.Get());
+  if (!CastShadows(*land, sun.Get(), shadowCasters)) return Ref<SceneNode>();
   // Three flocks over the lake on tracks of different periods. The first
   // calls while it sweeps low along the near shore (the quarter of its
   // track either side of phase 0) and is quiet on the far side.

@@ -58,13 +58,7 @@ SkinController* ShaderSkin(const GeometryNodeEffect& effect) {
   return DynamicCast<SkinController>(effect.GetSkinController());
 }
 
-void SetSkinStreamsAndConstants(Renderer& renderer, const GeometryNodeEffect& effect, SkinController& skin,
-                                const Camera& camera, const Color& color) {
-  renderer.SetPositions(skin.GetVertices());
-  renderer.SetBlendWeights(skin.GetWeights());
-  renderer.SetBlendIndices(skin.GetIndices());
-  SetMatrixConstants(renderer, 0, camera.GetViewProjection());
-  SetMatrixConstants(renderer, 4, camera.GetView());
+void SetPaletteConstants(Renderer& renderer, const SkinController& skin, int32_t start) {
   const std::vector<Matrix4>& bones = skin.GetBoneMatrices();
   // The whole palette in one upload: each bone's four columns.
   const size_t count = std::min(bones.size(), static_cast<size_t>(SkinController::kMaxShaderBones));
@@ -75,8 +69,18 @@ void SetSkinStreamsAndConstants(Renderer& renderer, const GeometryNodeEffect& ef
     }
   }
   if (count > 0) {
-    renderer.SetVertexShaderConstants(shaders::kSkinPaletteRegister, palette, 4 * static_cast<int32_t>(count));
+    renderer.SetVertexShaderConstants(start, palette, 4 * static_cast<int32_t>(count));
   }
+}
+
+void SetSkinStreamsAndConstants(Renderer& renderer, const GeometryNodeEffect& effect, SkinController& skin,
+                                const Camera& camera, const Color& color) {
+  renderer.SetPositions(skin.GetVertices());
+  renderer.SetBlendWeights(skin.GetWeights());
+  renderer.SetBlendIndices(skin.GetIndices());
+  SetMatrixConstants(renderer, 0, camera.GetViewProjection());
+  SetMatrixConstants(renderer, 4, camera.GetView());
+  SetPaletteConstants(renderer, skin, shaders::kSkinPaletteRegister);
   const float colour[4] = {color.r, color.g, color.b, color.a};
   const float fog[4] = {effect.fogDensity, effect.fogExponent, 0.0f, 0.0f};
   renderer.SetVertexShaderConstants(shaders::kSkinColorRegister, colour, 1);

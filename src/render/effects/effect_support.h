@@ -48,6 +48,10 @@ bool ShaderSkinningAvailable();
 // the pass was not recorded for skinning).
 SkinController* ShaderSkin(const GeometryNodeEffect& effect);
 
+// The skin's bone palette (each bone's four columns, at most the shader
+// palette's bones) as constants from `start`, in one upload.
+void SetPaletteConstants(Renderer& renderer, const SkinController& skin, int32_t start);
+
 // A skinned draw's streams (the bind pose, weights and indices) and
 // constants: c0-c3 view-projection, c4-c7 view, the bone palette from c8,
 // the colour in c208 and the fog in c209.

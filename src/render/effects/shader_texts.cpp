@@ -336,22 +336,25 @@ const char* const kLitPerPixelPixel =
 
 // One bone's share of the position into r1: its index (component k of r0,
 // floored and times four) addresses the palette.
-#define KLX_SKIN_BONE_POSITION(k)                                  \
+#define KLX_SKIN_BONE_POSITION_AT(k, R0, R1, R2)                   \
   "mova a0.x, r0." k "\n"                                          \
-  "dp4 r1.x, v0, c[a0.x + 8]\n"                                    \
-  "dp4 r1.y, v0, c[a0.x + 9]\n"                                    \
-  "dp4 r1.z, v0, c[a0.x + 10]\n"
+  "dp4 r1.x, v0, c[a0.x + " R0 "]\n"                               \
+  "dp4 r1.y, v0, c[a0.x + " R1 "]\n"                               \
+  "dp4 r1.z, v0, c[a0.x + " R2 "]\n"
+#define KLX_SKIN_BONE_POSITION(k) KLX_SKIN_BONE_POSITION_AT(k, "8", "9", "10")
 
-// The blended world position into r6 (w = 1).
-#define KLX_SKIN_POSITION                                           \
-  "frc r0, v2\n"                                                   \
-  "add r0, v2, -r0\n"                                              \
-  "mul r0, r0, c220.w\n" KLX_SKIN_BONE_POSITION("x")               \
-  "mul r6.xyz, r1, v1.x\n" KLX_SKIN_BONE_POSITION("y")             \
-  "mad r6.xyz, r1, v1.y, r6\n" KLX_SKIN_BONE_POSITION("z")         \
-  "mad r6.xyz, r1, v1.z, r6\n" KLX_SKIN_BONE_POSITION("w")         \
-  "mad r6.xyz, r1, v1.w, r6\n"                                     \
+// The blended world position into r6 (w = 1), the palette's rows at R0,
+// R1 and R2 past four times the bone index.
+#define KLX_SKIN_POSITION_AT(R0, R1, R2)                                    \
+  "frc r0, v2\n"                                                           \
+  "add r0, v2, -r0\n"                                                      \
+  "mul r0, r0, c220.w\n" KLX_SKIN_BONE_POSITION_AT("x", R0, R1, R2)        \
+  "mul r6.xyz, r1, v1.x\n" KLX_SKIN_BONE_POSITION_AT("y", R0, R1, R2)      \
+  "mad r6.xyz, r1, v1.y, r6\n" KLX_SKIN_BONE_POSITION_AT("z", R0, R1, R2)  \
+  "mad r6.xyz, r1, v1.z, r6\n" KLX_SKIN_BONE_POSITION_AT("w", R0, R1, R2)  \
+  "mad r6.xyz, r1, v1.w, r6\n"                                             \
   "mov r6.w, c220.x\n"
+#define KLX_SKIN_POSITION KLX_SKIN_POSITION_AT("8", "9", "10")
 
 // The same with the normal in v3, blended by the bones' rotations into r7
 // and normalised. The indices stay in r0.
@@ -448,6 +451,87 @@ const char* const kLitSkinnedPerPixelVertex =
     "mov oT1, r7\n"
     "mov oT2, r5\n";
 
+// The shadow test drawn over the receivers. Each text computes the clip
+// position exactly as the receiver's own text does, so the second drawing
+// lands on the same depths. Out: oT1 the position in the shadow map's
+// texture space, oD0 the shadow colour.
+// Plain (vs 1.1): c0-c3 world*view*projection, c4-c7 world*shadow-map
+// matrix, c8 the shadow colour.
+const char* const kShadowVertex =
+    "vs_1_1\n"
+    "dcl_position v0\n"
+    "m4x4 oPos, v0, c0\n"
+    "m4x4 oT1, v0, c4\n"
+    "mov oD0, c8\n";
+
+// Swaying in the wind (vs 1.1): as above, with the wind's c9 and c10 as the
+// receiver's wind text has them.
+const char* const kShadowWindVertex =
+    "vs_1_1\n" KLX_CONSTANTS
+    "dcl_position v0\n" KLX_WIND_POSITION
+    "m4x4 oPos, r6, c0\n"
+    "m4x4 oT1, r6, c4\n"
+    "mov oD0, c8\n";
+
+// Grass (vs 1.1): the sway weight's set in v2, c10 = (amplitude, speed,
+// time).
+const char* const kShadowGrassVertex =
+    "vs_1_1\n" KLX_CONSTANTS
+    "dcl_position v0\n"
+    "dcl_texcoord1 v2\n" KLX_GRASS_SWAY
+    "m4x4 oPos, r6, c0\n"
+    "m4x4 oT1, r6, c4\n"
+    "mov oD0, c8\n";
+
+// Skinned (vs 2.0): c0-c3 the camera's view*projection, the bone palette
+// from c4, c204-c207 the shadow-map matrix, c208 the shadow colour.
+const char* const kShadowSkinnedVertex =
+    "vs_2_0\n" KLX_SKIN_CONSTANTS
+    "dcl_position v0\n"
+    "dcl_blendweight v1\n"
+    "dcl_blendindices v2\n" KLX_SKIN_POSITION_AT("4", "5", "6")
+    "m4x4 oPos, r6, c0\n"
+    "m4x4 oT1, r6, c204\n"
+    "mov oD0, c208\n";
+
+// The hard test (ps 1.1): the shadow map on stage 1; the colour, alpha
+// too, times 1 - the test's result (1 where lit).
+const char* const kShadowPixel =
+    "ps_1_1\n"
+    "tex t1\n"
+    "mul r0, v0, 1-t1\n";
+
+// The soft test (ps 2.0): the shadow map on stage 0, c0 = (1/width,
+// 1/height). Five projective tests, at t1 and a texel off diagonally each
+// way; the colour times 1 - 0.2 x their sum.
+const char* const kShadowSoftPixel =
+    "ps_2_0\n"
+    "def c1, 0.2, 1.0, -1.0, 0.0\n"
+    "dcl t1\n"
+    "dcl v0\n"
+    "dcl_2d s0\n"
+    "mul r5.xy, c0, t1.w\n"           /* a texel, before the division */
+    "texldp r0, t1, s0\n"
+    "add r1.xy, t1, r5\n"
+    "mov r1.zw, t1\n"
+    "texldp r1, r1, s0\n"
+    "mad r2.xy, r5, c1.zy, t1\n"
+    "mov r2.zw, t1\n"
+    "texldp r2, r2, s0\n"
+    "mad r3.xy, r5, c1.yz, t1\n"
+    "mov r3.zw, t1\n"
+    "texldp r3, r3, s0\n"
+    "mad r4.xy, r5, c1.z, t1\n"
+    "mov r4.zw, t1\n"
+    "texldp r4, r4, s0\n"
+    "add r0.x, r0.x, r1.x\n"
+    "add r0.x, r0.x, r2.x\n"
+    "add r0.x, r0.x, r3.x\n"
+    "add r0.x, r0.x, r4.x\n"
+    "mad r0.x, r0.x, -c1.x, c1.y\n"
+    "mul r0, v0, r0.x\n"
+    "mov oC0, r0\n";
+
 // The water (vs 2.0): c0-c7 as usual, c8 colour, c9 the eye in the
 // surface's own space, c10 (scale x, scale y, amplitude sin, amplitude cos)
 // of the scrolling ripples, c11 the fog. Out: t0 the clip position, t1 and
@@ -516,6 +600,7 @@ const char* const kAllTexts[] = {
     kLightmapVertex, kLightmapWindVertex, kLightmapPixel, kGrassVertex,   kGrassColoredVertex, kLitVertex,
     kLitWindVertex, kLitPixel,       kLitPerPixelVertex, kLitPerPixelPixel, kTextureSkinnedVertex,
     kLitSkinnedVertex, kLitSkinnedPerPixelVertex, kWaterVertex, kWaterPixel,
+    kShadowVertex, kShadowWindVertex, kShadowGrassVertex, kShadowSkinnedVertex, kShadowPixel, kShadowSoftPixel,
 };
 const int kAllTextCount = static_cast<int>(sizeof(kAllTexts) / sizeof(kAllTexts[0]));
 

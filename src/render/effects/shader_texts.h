@@ -44,6 +44,21 @@ extern const char* const kLitSkinnedPerPixelVertex;
 extern const char* const kWaterVertex;
 extern const char* const kWaterPixel;
 
+// The shadow test over the receivers: plain, wind and grass (vs 1.1: c0-c3
+// world*view*projection, c4-c7 world*shadow-map matrix, c8 the shadow
+// colour), skinned (vs 2.0: c0-c3 view*projection, palette from c4,
+// c204-c207 the shadow-map matrix, c208 the colour); the hard test (ps 1.1,
+// map on stage 1) and the soft one (ps 2.0, map on stage 0, c0 the texel).
+inline constexpr int kShadowPaletteRegister = 4;
+inline constexpr int kShadowSkinMatrixRegister = 204;
+inline constexpr int kShadowSkinColorRegister = 208;
+extern const char* const kShadowVertex;
+extern const char* const kShadowWindVertex;
+extern const char* const kShadowGrassVertex;
+extern const char* const kShadowSkinnedVertex;
+extern const char* const kShadowPixel;
+extern const char* const kShadowSoftPixel;
+
 // Every text above, for the tests and the start-up measure.
 extern const char* const kAllTexts[];
 extern const int kAllTextCount;
