@@ -114,7 +114,7 @@ constexpr const char* kLandedClasses[] = {
     "KLX.LightmapTextureEffect", "KLX.NormalmapTextureEffect", "KLX.SpriteEffect", "KLX.GrassEffect",
     "KLX.Texture1DLEffect", "KLX.SkinController", "KLX.ReflectiveRefractiveQuietFlatWaterEffect",
     "KLX.RenderScreenspaceReflectTextureController", "KLX.RenderScreenspaceRefractTextureController",
-    "KLX.PostRenderEffect", "KLX.CameraFilmController", "KLX.SkeletonAnimationController", "KLX.Emitter",
+    "KLX.PostRenderEffect", "KLX.CameraFilmController", "KLX.ShadowmapEffect", "KLX.RenderShadowmapEffectController", "KLX.SkeletonAnimationController", "KLX.Emitter",
     "KLX.PointEmitter", "KLX.SphereVolumeEmitter", "KLX.TrianglesEmitter", "KLX.ParticleSystem",
     "KLX.SpriteParticleSystem", "KLX.NodeParticleSystem", "KLX.Foliage", "KLX.Flare",
     "KLX.BaseTexture", "KLX.BoundingVolume", "KLX.Buffer", "KLX.Camera", "KLX.ColorBuffer",

@@ -499,7 +499,7 @@ const char* const kShadowSkinnedVertex =
 const char* const kShadowPixel =
     "ps_1_1\n"
     "tex t1\n"
-    "mul r0, v0, 1-t1\n";
+    "mul r0, v0, 1-t1.b\n";
 
 // The soft test (ps 2.0): the shadow map on stage 0, c0 = (1/width,
 // 1/height). Five projective tests, at t1 and a texel off diagonally each

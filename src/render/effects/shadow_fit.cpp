@@ -141,18 +141,18 @@ void ViewCorners(const Camera& camera, float aspect, float far, Vector3 corners[
   }
 }
 
-LightFit FitLightToView(const Vector3& lightDirection, const Camera& camera, float aspect, const Vector3& regionCenter,
-                        float regionRadius, bool warp, float warpLimit) {
+LightFit FitLightToView(const Vector3& lightDirection, const Camera& camera, float aspect, const ShadowRegion& region,
+                        bool warp, float warpLimit) {
   const Vector3 direction = lightDirection.Normalized();
-  const float reach = ReachInto(camera, regionCenter, regionRadius);
+  const float reach = ReachInto(camera, region.receiverCenter, region.receiverRadius);
   Vector3 corners[8];
   ViewCorners(camera, aspect, reach, corners);
   const float cosine = direction.Dot(camera.GetDirection());
   if (warp && std::fabs(cosine) <= warpLimit) {
-    return Warped(direction, camera, corners, reach, std::sqrt(std::max(0.0f, 1.0f - cosine * cosine)), regionCenter,
-                  regionRadius);
+    return Warped(direction, camera, corners, reach, std::sqrt(std::max(0.0f, 1.0f - cosine * cosine)),
+                  region.casterCenter, region.casterRadius);
   }
-  return Orthographic(direction, corners, regionCenter, regionRadius);
+  return Orthographic(direction, corners, region.casterCenter, region.casterRadius);
 }
 
 Matrix4 ShadowTextureMatrix(int32_t width, int32_t height) {

@@ -28,12 +28,22 @@ struct LightFit {
 // from its near plane out to `far`, with the picture's proportions.
 void ViewCorners(const Camera& camera, float aspect, float far, Vector3 corners[8]);
 
+// Where shadows are cast and fall: spheres round the casters and round the
+// receivers.
+struct ShadowRegion {
+  Vector3 casterCenter;
+  float casterRadius = 0.0f;
+  Vector3 receiverCenter;
+  float receiverRadius = 0.0f;
+};
+
 // Fits the light (shining along the unit `lightDirection`) round what the
-// camera sees of a region (a sphere round every caster and receiver). The
-// warped fit is used when `warp` is set and the cosine between the light
-// and the view direction is at most `warpLimit` in size.
-LightFit FitLightToView(const Vector3& lightDirection, const Camera& camera, float aspect, const Vector3& regionCenter,
-                        float regionRadius, bool warp, float warpLimit);
+// camera sees, out to where the receivers end, and back towards the light
+// far enough to hold every caster. The warped fit is used when `warp` is
+// set and the cosine between the light and the view direction is at most
+// `warpLimit` in size.
+LightFit FitLightToView(const Vector3& lightDirection, const Camera& camera, float aspect, const ShadowRegion& region,
+                        bool warp, float warpLimit);
 
 // From the light's clip space to the shadow map's texture space, with the
 // half-texel offset: rows (0.5, 0, 0, 0), (0, -0.5, 0, 0), (0, 0, 1, 0),

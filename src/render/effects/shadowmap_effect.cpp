@@ -264,6 +264,39 @@ void ShadowmapEffect::CollectReceivers() {
   }
 }
 
+namespace {
+
+// The sphere round the world bounds of a list of nodes, leaving out bounds
+// that stand for "never culled" (a skin on one bone): they say nothing of
+// where the node is (`unknown` tells of them). False when none is left.
+template <class T>
+bool BoundOf(const Array<Ref<T>>& nodes, Vector3* center, float* radius, bool* unknown = nullptr) {
+  constexpr float kLargestRadius = 1.0e6f;
+  Ref<SphereBoundingVolume> all(new (std::nothrow) SphereBoundingVolume());
+  bool any = false;
+  for (int32_t i = 0; i < nodes.Count() && all; ++i) {
+    const BoundingVolume* bound = nodes[i] ? nodes[i]->GetWorldBound() : nullptr;
+    if (bound == nullptr || bound->GetType() != kSphereVolumeType) continue;
+    const float r = static_cast<const SphereBoundingVolume*>(bound)->GetRadius();
+    if (!(r >= 0.0f) || r > kLargestRadius) {
+      if (unknown != nullptr) *unknown = true;
+      continue;
+    }
+    if (any) {
+      all->Merge(bound);
+    } else {
+      all->CopyFrom(bound);
+      any = true;
+    }
+  }
+  if (!any) return false;
+  *center = all->GetCenter();
+  *radius = all->GetRadius();
+  return true;
+}
+
+}  // namespace
+
 void ShadowmapEffect::RenderShadowMap() {
   Renderer* renderer = GetRenderer();
   Camera* camera = renderer != nullptr ? renderer->GetCamera() : nullptr;
@@ -271,14 +304,20 @@ void ShadowmapEffect::RenderShadowMap() {
   // Only the shadow technique uses a map.
   if (camera == nullptr || !light_ || !shadowMap_ || !colorTarget_ || owner == nullptr || PassCount() != 2) return;
   const Image* image = shadowMap_->GetImage();
-  const BoundingVolume* region = owner->GetWorldBound();
-  if (image == nullptr || region == nullptr) return;
+  // The casters bound how far towards the light the map must reach; the
+  // receivers, how far from the camera a shadow can fall.
+  ShadowRegion region;
+  if (image == nullptr || !BoundOf(casters_, &region.casterCenter, &region.casterRadius)) return;
+  bool unknown = false;
+  if (!BoundOf(receivers_, &region.receiverCenter, &region.receiverRadius, &unknown) || unknown) {
+    // A receiver of no known place: shadows may fall anywhere in view.
+    region.receiverCenter = camera->GetPosition();
+    region.receiverRadius = camera->GetFarPlane();
+  }
   const float width = static_cast<float>(renderer->GetViewportWidth());
   const float height = static_cast<float>(renderer->GetViewportHeight());
   const float aspect = width > 0.0f && height > 0.0f ? width / height : renderer->GetScreenAspect();
-  const float radius = static_cast<const SphereBoundingVolume*>(region)->GetRadius();
-  const LightFit fit = FitLightToView(light_->GetDirection(), *camera, aspect, region->GetCenter(), radius, Warps(),
-                                      warpLimit);
+  const LightFit fit = FitLightToView(light_->GetDirection(), *camera, aspect, region, Warps(), warpLimit);
   warped_ = fit.perspective;
   lightCamera_->SetMatrices(fit.view, fit.projection);
   shadowMatrix_ = fit.view * fit.projection *
