@@ -22,9 +22,11 @@
 #include "render/effects/lit_effect.h"
 #include "render/effects/second_map_effects.h"
 #include "render/effects/sprite_effect.h"
+#include "render/effects/shadowmap_effect.h"
 #include "render/effects/water_effect.h"
 #include "scene/camera.h"
 #include "scene/geometry_node.h"
+#include "scene/scene_node.h"
 #include "vfs/file_manager.h"
 #include "offscreen_renderer.h"
 
@@ -114,6 +116,8 @@ const RTTI* const kPlainedClasses[] = {nullptr,
                                        &Texture1DLEffect::TYPE,
                                        &SpriteEffect::TYPE,
                                        &ReflectiveRefractiveQuietFlatWaterEffect::TYPE};
+// The last argument: the shadow-map effects taken off instead.
+constexpr int64_t kWithoutShadows = 6;
 
 int32_t MakePlain(Object* root, const RTTI& type) {
   Array<Object*> geometries(64, 64);
@@ -149,6 +153,19 @@ int32_t MakePlain(Object* root, const RTTI& type) {
   return swapped;
 }
 
+// Takes the shadow-map effects off the scene, as the saver does on a
+// machine without hardware shadow maps.
+int32_t RemoveShadows(Object& root) {
+  Array<Object*> found(4, 4);
+  root.CollectByType(ShadowmapEffect::TYPE, found);
+  std::vector<Ref<ShadowmapEffect>> shadows;
+  for (Object* object : found) shadows.emplace_back(static_cast<ShadowmapEffect*>(object));
+  for (const Ref<ShadowmapEffect>& shadow : shadows) {
+    if (SceneNode* owner = shadow->GetOwner()) owner->RemoveEffect(shadow.Get());
+  }
+  return static_cast<int32_t>(shadows.size());
+}
+
 // One frame as the frame loop draws it, at 60 steps a second; with an
 // argument, one class of effects made plain (above).
 void BM_SaverFrame(benchmark::State& state) {
@@ -163,7 +180,10 @@ void BM_SaverFrame(benchmark::State& state) {
       StopSaverEngine();
       return state.SkipWithError("the demo did not load");
     }
-    if (const RTTI* plained = kPlainedClasses[state.range(0)]) {
+    if (state.range(0) == kWithoutShadows) {
+      state.SetLabel("without shadows");
+      state.counters["removed"] = RemoveShadows(*saver->GetRoot());
+    } else if (const RTTI* plained = kPlainedClasses[state.range(0)]) {
       state.SetLabel(std::string("without ") + plained->GetName().CStr());
       state.counters["swapped"] = MakePlain(saver->GetRoot(), *plained);
     }
@@ -174,7 +194,7 @@ void BM_SaverFrame(benchmark::State& state) {
   }
   StopSaverEngine();
 }
-BENCHMARK(BM_SaverFrame)->DenseRange(0, 5)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(300);
+BENCHMARK(BM_SaverFrame)->DenseRange(0, 6)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(300);
 
 // The demo with the cuts stopped and one camera held, `prepare` run on the
 // loaded scene first; each iteration a frame.
@@ -225,6 +245,16 @@ void BM_FireSitterView(benchmark::State& state) {
   });
 }
 BENCHMARK(BM_FireSitterView)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(200);
+
+// The view over the valley with the most shadows in it: with the sun's
+// shadow map (0) and without (1).
+void BM_ShadowedView(benchmark::State& state) {
+  MeasureHeldView(state, "Camera03", [&](Object& root) {
+    if (state.range(0) == 1) state.counters["removed"] = RemoveShadows(root);
+    state.SetLabel(state.range(0) == 0 ? "shadows" : "no shadows");
+  });
+}
+BENCHMARK(BM_ShadowedView)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(200);
 
 // A view over the lake: the water mirroring the valley (0), or the lake
 // drawn as its plain texture with no maps drawn (1).

@@ -18,6 +18,7 @@
 #include "core/codec_manager.h"
 #include "core/memory_stream.h"
 #include "render/device_renderer.h"
+#include "render/effects/shadowmap_effect.h"
 #include "render/renderer.h"
 #include "scene/scene_node.h"
 #include "sound/sound_node.h"
@@ -209,6 +210,36 @@ TEST(SceneSaverRules, TheCarIsSilentUnderTheSixFarViewsOnly) {
   for (const char* near : {"Camera01", "Camera05", "Camera12", "camera03", "Camera03 ", ""}) {
     EXPECT_FALSE(IsFarView(near)) << near;
   }
+}
+
+TEST_F(SceneSaverData, WithoutHardwareShadowMapsTheShadowEffectsComeOffAndTheSceneDrawsCleanly) {
+  DeviceRenderer* renderer = OpenOffscreenRenderer(160, 100, "no shadow maps");
+  if (renderer == nullptr) GTEST_SKIP() << "no GL renderer here";
+  MountDemo();
+  for (bool shadowMaps : {true, false}) {
+    RendererCaps caps = renderer->GetCaps();
+    caps.hardwareShadowMaps = shadowMaps;
+    renderer->OverrideCaps(caps);
+    Ref<SceneSaver> saver(new SceneSaver());
+    ASSERT_EQ(saver->CreateSaverData(), kOk);
+    Array<Object*> shadows(2, 2);
+    saver->GetRoot()->CollectByType(ShadowmapEffect::TYPE, shadows);
+    EXPECT_EQ(shadows.Count(), shadowMaps ? 1 : 0);
+    if (shadowMaps) continue;
+    auto* scene = DynamicCast<SceneNode>(saver->GetRoot());
+    ASSERT_NE(scene, nullptr);
+    log_->lines.clear();
+    for (int frame = 0; frame < 2; ++frame) {
+      scene->UpdateGeometricState(0.05, false);
+      renderer->Clear(kClearTarget | kClearDepth, Color{0, 0, 0, 1}, 1.0f, 0);
+      ASSERT_EQ(renderer->BeginFrame(), kOk);
+      scene->Draw(renderer);
+      renderer->EndFrame();
+    }
+    for (const test::LoggedLine& line : log_->lines) EXPECT_NE(line.level, kLogError) << line.text;
+    ASSERT_EQ(saver->ReleaseSaverData(), kOk);
+  }
+  ReleaseRenderer();
 }
 
 }  // namespace

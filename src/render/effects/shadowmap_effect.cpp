@@ -231,6 +231,8 @@ ShadowmapEffect::ShadowmapEffect(const String& name) : SceneNodeEffect(name), li
   if (controller) (void)AttachController(controller.Get());
 }
 
+ShadowmapEffect::~ShadowmapEffect() = default;
+
 void ShadowmapEffect::SetShadowMap(Texture* map) {
   shadowMap_ = map;
   colorTarget_ = nullptr;

@@ -19,13 +19,12 @@
 #include "core/ref_counted.h"
 #include "render/effect.h"
 #include "render/post_update_controller.h"
+#include "scene/geometry_node.h"
 
 namespace klx {
 
 class Camera;
-class GeometryNode;
 class Light;
-class Node;
 class Texture;
 
 class ShadowmapEffect : public SceneNodeEffect {
@@ -35,6 +34,7 @@ class ShadowmapEffect : public SceneNodeEffect {
   // Makes a 128 x 128 shadow map ("Shadowmap %d") and its colour target,
   // and attaches the controller that draws the map.
   explicit ShadowmapEffect(const String& name);
+  ~ShadowmapEffect() override;
 
   // After the effect's data: the light, the shadow map, the shadow colour,
   // the flags, the depth bias, the slope-scaled bias, the warp limit and
