@@ -19,6 +19,7 @@
 #include "scene/screen_context.h"
 #include "scene/transform.h"
 #include "support/engine_fixture.h"
+#include "support/scene_round_trip.h"
 #include "support/image_test_support.h"
 #include "support/test_screen.h"
 #include "vfs/virtual_file.h"
@@ -155,16 +156,8 @@ TEST_F(LetterboxStorage, TheFlagAndTheCamerasRoundTrip) {
   byCamera->AddCamera(close.Get());
   ASSERT_EQ(film->AttachController(byCamera.Get()), kOk);
   root->AddEffect(film.Get());
-  test::ScratchFolder folder;
-  const std::string path = folder.File("letterbox.STR");
-  {
-    VirtualFile file{String(path.c_str())};
-    ASSERT_EQ(SaveScene(&file, root.Get()), kOk);
-  }
-  test::KeepAsSeed(path);
-  VirtualFile file{String(path.c_str())};
-  Ref<Object> loaded;
-  ASSERT_EQ(LoadScene(&file, &loaded), kOk);
+  Ref<Object> loaded = test::SaveAndLoadScene(root.Get(), "letterbox.STR");
+  ASSERT_TRUE(loaded);
   auto* rootCopy = DynamicCast<SceneNode>(loaded.Get());
   ASSERT_NE(rootCopy, nullptr);
   ASSERT_EQ(rootCopy->GetEffectCount(), 1);

@@ -20,6 +20,7 @@
 #include "scene/sprite_particles.h"
 #include "scene/transform.h"
 #include "support/engine_fixture.h"
+#include "support/scene_round_trip.h"
 #include "support/image_test_support.h"
 #include "vfs/virtual_file.h"
 #include "offscreen_renderer.h"
@@ -192,16 +193,8 @@ TEST_F(ParticleScene, EveryParticleClassRoundTripsThroughTheSceneCodec) {
   for (int frame = 0; frame < 30; ++frame) root->UpdateGeometricState(0.1, false);
   ASSERT_GT(sparks->GetLiveCount(), 0);
 
-  test::ScratchFolder folder;
-  const std::string path = folder.File("particles.STR");
-  {
-    VirtualFile file{String(path.c_str())};
-    ASSERT_EQ(SaveScene(&file, root.Get()), kOk);
-  }
-  test::KeepAsSeed(path);
-  VirtualFile file{String(path.c_str())};
-  Ref<Object> loaded;
-  ASSERT_EQ(LoadScene(&file, &loaded), kOk);
+  Ref<Object> loaded = test::SaveAndLoadScene(root.Get(), "particles.STR");
+  ASSERT_TRUE(loaded);
   auto* sparksCopy = DynamicCast<SpriteParticleSystem>(loaded->FindByName(String("sparks")));
   auto* leavesCopy = DynamicCast<Foliage>(loaded->FindByName(String("leaves")));
   auto* pebblesCopy = DynamicCast<NodeParticleSystem>(loaded->FindByName(String("pebbles")));

@@ -30,6 +30,7 @@
 #include "scene/sprite_particles.h"
 #include "scene/transform.h"
 #include "support/engine_fixture.h"
+#include "support/scene_round_trip.h"
 #include "support/image_test_support.h"
 #include "support/log_capture.h"
 #include "vfs/virtual_file.h"
@@ -384,16 +385,8 @@ TEST_F(ShadowStorage, TheEffectRoundTripsWithOneMapController) {
   shadows->warpLimit = 0.8f;
   shadows->AddCaster(caster.Get());
   land->AddEffect(shadows.Get());
-  test::ScratchFolder folder;
-  const std::string path = folder.File("shadows.STR");
-  {
-    VirtualFile file{String(path.c_str())};
-    ASSERT_EQ(SaveScene(&file, root.Get()), kOk);
-  }
-  test::KeepAsSeed(path);
-  VirtualFile file{String(path.c_str())};
-  Ref<Object> loaded;
-  ASSERT_EQ(LoadScene(&file, &loaded), kOk);
+  Ref<Object> loaded = test::SaveAndLoadScene(root.Get(), "shadows.STR");
+  ASSERT_TRUE(loaded);
   auto* landCopy = DynamicCast<SceneNode>(loaded->FindByName(String("land")));
   ASSERT_NE(landCopy, nullptr);
   auto* copy = DynamicCast<ShadowmapEffect>(landCopy->GetEffect(0));

@@ -21,6 +21,7 @@
 #include "scene/scene_node.h"
 #include "scene/transform.h"
 #include "support/engine_fixture.h"
+#include "support/scene_round_trip.h"
 #include "support/image_test_support.h"
 #include "support/log_capture.h"
 #include "vfs/virtual_file.h"
@@ -327,16 +328,8 @@ TEST_F(WaterStorage, TheEffectMakesItsMapsAndStoresThemWithTheirControllers) {
   MapController(effect->GetReflectionMap())->AddNode(hill.Get());
   MapController(effect->GetRefractionMap())->AddNode(hill.Get());
 
-  test::ScratchFolder folder;
-  const std::string path = folder.File("water.STR");
-  {
-    VirtualFile file{String(path.c_str())};
-    ASSERT_EQ(SaveScene(&file, root.Get()), kOk);
-  }
-  test::KeepAsSeed(path);
-  VirtualFile file{String(path.c_str())};
-  Ref<Object> loaded;
-  ASSERT_EQ(LoadScene(&file, &loaded), kOk);
+  Ref<Object> loaded = test::SaveAndLoadScene(root.Get(), "water.STR");
+  ASSERT_TRUE(loaded);
   auto* waterCopy = DynamicCast<Triangles>(loaded->FindByName(String("water")));
   ASSERT_NE(waterCopy, nullptr);
   auto* copy = DynamicCast<WaterEffect>(waterCopy->GetEffect());
