@@ -119,6 +119,15 @@ bool TakesShadows(const GeometryNode& node) {
          node.IsKindOf(Triangles::TYPE);
 }
 
+// True when the node or a node above it, up to the effect's node, is
+// hidden: the children's drawing left it out, and so must the test.
+bool HiddenBelow(const Node& node, const SceneNode* owner) {
+  for (const Node* at = &node; at != nullptr && at != owner; at = at->GetParent()) {
+    if (at->IsHidden()) return true;
+  }
+  return false;
+}
+
 int ShadowTestPass::Apply() {
   Renderer* renderer = GetRenderer();
   if (renderer == nullptr) return 1;
@@ -129,7 +138,7 @@ int ShadowTestPass::Apply() {
                     renderer->GetCaps().pixelShaderLevel != kShaderLevelNone;
   for (int32_t i = 0; i < effect_->GetReceiverCount(); ++i) {
     GeometryNode* receiver = effect_->GetReceiver(i);
-    if (receiver == nullptr || receiver->IsHidden() || !TakesShadows(*receiver)) continue;
+    if (receiver == nullptr || HiddenBelow(*receiver, effect_->GetOwner()) || !TakesShadows(*receiver)) continue;
     if (const BoundingVolume* bound = receiver->GetWorldBound()) {
       camera->SetPlaneMask(0xFFFFFFFFu);
       if (camera->IsCulled(*bound)) continue;
