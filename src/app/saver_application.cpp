@@ -10,6 +10,7 @@
 
 #include "app/settings_store.h"
 #include "app/settings_text.h"
+#include "app/stop_signal.h"
 #include "core/codec_manager.h"
 #include "core/lifecycle.h"
 #include "core/log.h"
@@ -283,8 +284,8 @@ int SaverApplication::RunPreview() {
   while (running_) {
     bool exposed = false;
     bool closed = false;
-    WaitForWindowEvents(500, &exposed, &closed);
-    if (closed || !IsSystemWindowAlive(previewWindow_)) {
+    WaitForWindowEvents(100, &exposed, &closed);
+    if (closed || StopRequested() || !IsSystemWindowAlive(previewWindow_)) {
       running_ = false;
     } else if (exposed) {
       PaintPreview();
@@ -441,17 +442,27 @@ int SaverApplication::Initialize() {
     // (lost, as the frame loop also meets it) is logged and the start goes
     // on, the frame loop skips such frames until the device is back.
     if (ShowLoadingScreen() != kOk) LogError(KLX_TEXT("Невозможно вывести загрузочный экран."));
+    if (StopBeforePlaying()) return kOk;
     if (CreateSaverData() != kOk) {
       LogError(KLX_TEXT("Невозможно создать данные скринсейвера."));
       return kFailed;
     }
+    if (StopBeforePlaying()) return kOk;
     if (CacheSaverData() != kOk) {
       LogError(KLX_TEXT("Невозможно закэшировать данные скринсейвера."));
       return kFailed;
     }
+    if (StopBeforePlaying()) return kOk;
   }
-  running_ = true;
+  running_ = !StopRequested();
   return kOk;
+}
+
+bool SaverApplication::StopBeforePlaying() {
+  if (!StopRequested()) return false;
+  LogInfo(KLX_TEXT("Получен сигнал остановки."));
+  running_ = false;
+  return true;
 }
 
 int SaverApplication::RunSettingsDialog() {
@@ -487,6 +498,11 @@ int SaverApplication::RunFrameLoop() {
   frameTimer_.Reset();
   bool frameRefused = false;
   while (running_) {
+    if (StopRequested()) {
+      LogInfo(KLX_TEXT("Получен сигнал остановки."));
+      running_ = false;
+      break;
+    }
     if (InputManager::ProcessInput() != kOk) {
       LogError(KLX_TEXT("Неудачна обработка ввода."));
       return kFailed;

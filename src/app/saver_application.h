@@ -89,6 +89,8 @@ class SaverApplication : public InputHandler {
   bool IsRunning() const { return running_; }
   // Clears the running flag: the loops end at their next test.
   void RequestStop() { running_ = false; }
+  // After a stop signal: logs it and leaves the run without playing.
+  bool StopBeforePlaying();
   const SaverSettings& GetSettings() const { return settings_; }
   SaverSettings& GetSettings() { return settings_; }
   const DefaultSettings& GetDefaults() const { return defaults_; }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/scene_saver.h"
+#include "app/stop_signal.h"
 #include "core/file_message_output.h"
 #include "core/log.h"
 #include "platform/message_box.h"
@@ -35,6 +36,7 @@ void RunSaverPhases(SaverApplication& saver) {
 }
 
 int RunSaverProcess(const std::string& commandLine) {
+  InstallStopSignals();
   // No announcement that a screensaver runs: an X11 host knows it already,
   // since it started the program.
   Ref<FileMessageOutput> log;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "animation/screensaver_controller.h"
+#include "app/stop_signal.h"
 #include "assets/image.h"
 #include "assets/scene_codec.h"
 #include "core/log.h"
@@ -155,6 +156,7 @@ int SceneSaver::CacheSaverData() {
   };
   for (bool depthTargets : {true, false}) {
     for (Texture* texture : textures) {
+      if (StopRequested()) break;  // the run ends: no more to cache
       if (isDepthTarget(texture) != depthTargets) continue;
       if (renderer != nullptr) renderer->SetTexture(texture, 0);
       LogInfo("%s", texture->GetName().CStr());
@@ -162,7 +164,10 @@ int SceneSaver::CacheSaverData() {
   }
   if (renderer != nullptr) renderer->SetTexture(nullptr, 0);
   LogInfo(KLX_TEXT("Кеширование закончено."));
-  SDL_Delay(cachePauseMs_);
+  // The pause after caching, cut short by a request to stop.
+  for (uint32_t waited = 0; waited < cachePauseMs_ && !StopRequested(); waited += 10) {
+    SDL_Delay(std::min<uint32_t>(10, cachePauseMs_ - waited));
+  }
   return kOk;
 }
 

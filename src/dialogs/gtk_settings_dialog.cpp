@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/saver_application.h"
+#include "app/stop_signal.h"
 #include "assets/image.h"
 #include "core/cp1251.h"
 #include "core/log.h"
@@ -20,6 +21,13 @@
 namespace klx {
 
 namespace {
+
+// Every 50 ms while the dialog runs: a stop signal closes it as Cancel.
+gboolean CancelOnStopSignal(gpointer dialog) {
+  if (!StopRequested()) return G_SOURCE_CONTINUE;
+  gtk_dialog_response(GTK_DIALOG(dialog), dialog_control::kCancel);
+  return G_SOURCE_CONTINUE;
+}
 
 constexpr int32_t kSettingsTemplate = 113;
 constexpr int32_t kAboutTemplate = 106;
@@ -338,7 +346,10 @@ int GtkSettingsDialog::Run() {
     gtk_window_move(GTK_WINDOW(dialog_), place.x, place.y);
   }
   g_placedOnce = true;
+  // A stop signal cancels the dialog: nothing is written.
+  const guint watch = g_timeout_add(50, CancelOnStopSignal, dialog_);
   const int response = gtk_dialog_run(GTK_DIALOG(dialog_));
+  g_source_remove(watch);
   if (owner != nullptr) g_object_unref(owner);
   return Respond(response == dialog_control::kOk ? dialog_control::kOk : dialog_control::kCancel);
 }
