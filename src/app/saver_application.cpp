@@ -466,6 +466,7 @@ bool SaverApplication::StopBeforePlaying() {
 }
 
 int SaverApplication::RunSettingsDialog() {
+  if (StopBeforePlaying()) return kOk;
   SettingsDialogRunner* runner = GetSettingsDialogRunner();
   if (runner == nullptr) {
     // A program built without a window-system dialog (tests, tools).

@@ -346,7 +346,12 @@ int GtkSettingsDialog::Run() {
     gtk_window_move(GTK_WINDOW(dialog_), place.x, place.y);
   }
   g_placedOnce = true;
-  // A stop signal cancels the dialog: nothing is written.
+  // A stop signal cancels the dialog: nothing is written. One that came
+  // while the dialog was being built ends it before it shows.
+  if (StopRequested()) {
+    if (owner != nullptr) g_object_unref(owner);
+    return dialog_control::kCancel;
+  }
   const guint watch = g_timeout_add(50, CancelOnStopSignal, dialog_);
   const int response = gtk_dialog_run(GTK_DIALOG(dialog_));
   g_source_remove(watch);

@@ -171,15 +171,17 @@ TEST_F(SceneSaverData, HalfASecondBeforeACutTheFrameIsHalfAsBright) {
       return sum / (3.0 * kWidth * kHeight);
     };
     ASSERT_EQ(saver->Update(duration / 2 - sets->GetElapsed()), kOk);
+    // The set is chosen at random: a dusk view, letterboxed, is dim, but
+    // never black.
     const double middle = meanBrightness(true);
-    EXPECT_GT(middle, 20.0);
+    EXPECT_GT(middle, 8.0);
     EXPECT_NEAR(meanBrightness(false), middle, 0.5);
     ASSERT_EQ(saver->Update(duration - 0.5 - sets->GetElapsed()), kOk);
     ASSERT_EQ(sets->GetCurrent(), current);
     ASSERT_NEAR(sets->GetElapsed(), duration - 0.5, 1e-6);
     const double faded = meanBrightness(true);
     const double plain = meanBrightness(false);
-    EXPECT_GT(plain, 20.0);
+    EXPECT_GT(plain, 8.0);
     EXPECT_NEAR(faded / plain, 0.5, 0.05);
     ASSERT_EQ(saver->ReleaseSaverData(), kOk);
     ASSERT_EQ(saver->ReleaseOverlayRenderData(), kOk);

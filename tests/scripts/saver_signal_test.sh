@@ -12,6 +12,10 @@ home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 export XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" HOME="$home" KLX_NO_MESSAGE_BOXES=1
 export LANG=C LC_ALL= ALSOFT_DRIVERS=null
+if ! command -v xdotool >/dev/null; then
+  echo "saver_signal_test: xdotool is not installed: skipped"
+  exit 77
+fi
 log="$XDG_DATA_HOME/VELMORA Studio/KLXLog.txt"
 failures=0
 fail() {
@@ -30,7 +34,8 @@ wait_for_line() {
 }
 
 # stop_at SWITCH LINE SIGNAL [DELAY]: starts the saver, waits for the log
-# line (and the delay), sends the signal and times the end.
+# line (and the delay in seconds, or for the settings dialog to show with
+# "dialog"), sends the signal and times the end.
 stop_at() {
   local switch=$1 line=$2 signal=$3 delay=${4:-0}
   rm -f "$log"
@@ -41,7 +46,18 @@ stop_at() {
     fail "$switch: the log never said \"$line\""
     return
   fi
-  sleep "$delay"
+  if [ "$delay" = dialog ]; then
+    # The settings dialog: signalled once it shows.
+    local window=
+    for _ in $(seq 1 600); do
+      window=$(xdotool search --name "Configuration" 2>/dev/null | head -n 1)
+      [ -n "$window" ] && break
+      sleep 0.1
+    done
+    [ -n "$window" ] || fail "$switch: no settings dialog within a minute"
+  else
+    sleep "$delay"
+  fi
   local sent
   sent=$(now_ms)
   kill -"$signal" "$pid"
@@ -66,7 +82,7 @@ stop_at /s "LoadingTexture Loaded" TERM
 stop_at /s "Кеширование..." TERM
 stop_at /s "Сейвер создан." TERM 1
 stop_at /s "Сейвер создан." INT 1
-stop_at /c "Запущен режим конфигурирования." TERM 0.5
+stop_at /c "Запущен режим конфигурирования." TERM dialog
 
 if [ "$failures" -gt 0 ]; then
   echo "saver_signal_test: $failures failure(s)"
