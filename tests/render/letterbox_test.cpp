@@ -18,6 +18,7 @@
 #include "scene/scene_node.h"
 #include "scene/screen_context.h"
 #include "scene/transform.h"
+#include "support/counting_node.h"
 #include "support/engine_fixture.h"
 #include "support/scene_round_trip.h"
 #include "support/image_test_support.h"
@@ -28,14 +29,7 @@
 namespace klx {
 namespace {
 
-// Counts its draws and draws nothing.
-class CountingNode : public Node {
- public:
-  CountingNode() : Node(String("counter")) {}
-  void DrawSelf(DrawContext*) override { ++draws; }
-  void UpdateWorldBound() override {}
-  int draws = 0;
-};
+using test::CountingNode;
 
 class Letterbox : public test::EngineTest {
  protected:

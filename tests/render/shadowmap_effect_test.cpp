@@ -29,6 +29,7 @@
 #include "scene/scene_node.h"
 #include "scene/sprite_particles.h"
 #include "scene/transform.h"
+#include "support/counting_node.h"
 #include "support/engine_fixture.h"
 #include "support/scene_round_trip.h"
 #include "support/image_test_support.h"
@@ -258,14 +259,7 @@ INSTANTIATE_TEST_SUITE_P(FitsTestsAndReceivers, Shadows,
                                                               Receiver::kSkinned)),
                          CaseName);
 
-// Counts its draws and draws nothing.
-class CountingNode : public Node {
- public:
-  CountingNode() : Node(String("counter")) {}
-  void DrawSelf(DrawContext*) override { ++draws; }
-  void UpdateWorldBound() override {}
-  int draws = 0;
-};
+using test::CountingNode;
 
 using ShadowReceivers = ShadowScene;
 
