@@ -153,19 +153,6 @@ int32_t MakePlain(Object* root, const RTTI& type) {
   return swapped;
 }
 
-// Takes the shadow-map effects off the scene, as the saver does on a
-// machine without hardware shadow maps.
-int32_t RemoveShadows(Object& root) {
-  Array<Object*> found(4, 4);
-  root.CollectByType(ShadowmapEffect::TYPE, found);
-  std::vector<Ref<ShadowmapEffect>> shadows;
-  for (Object* object : found) shadows.emplace_back(static_cast<ShadowmapEffect*>(object));
-  for (const Ref<ShadowmapEffect>& shadow : shadows) {
-    if (SceneNode* owner = shadow->GetOwner()) owner->RemoveEffect(shadow.Get());
-  }
-  return static_cast<int32_t>(shadows.size());
-}
-
 // One frame as the frame loop draws it, at 60 steps a second; with an
 // argument, one class of effects made plain (above).
 void BM_SaverFrame(benchmark::State& state) {
@@ -182,7 +169,7 @@ void BM_SaverFrame(benchmark::State& state) {
     }
     if (state.range(0) == kWithoutShadows) {
       state.SetLabel("without shadows");
-      state.counters["removed"] = RemoveShadows(*saver->GetRoot());
+      state.counters["removed"] = RemoveShadowmapEffects(*saver->GetRoot());
     } else if (const RTTI* plained = kPlainedClasses[state.range(0)]) {
       state.SetLabel(std::string("without ") + plained->GetName().CStr());
       state.counters["swapped"] = MakePlain(saver->GetRoot(), *plained);
@@ -250,7 +237,7 @@ BENCHMARK(BM_FireSitterView)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->U
 // shadow map (0) and without (1).
 void BM_ShadowedView(benchmark::State& state) {
   MeasureHeldView(state, "Camera03", [&](Object& root) {
-    if (state.range(0) == 1) state.counters["removed"] = RemoveShadows(root);
+    if (state.range(0) == 1) state.counters["removed"] = RemoveShadowmapEffects(root);
     state.SetLabel(state.range(0) == 0 ? "shadows" : "no shadows");
   });
 }

@@ -101,13 +101,7 @@ void SceneSaver::RemoveShadowsWithoutShadowMaps() {
   if (!root_ || renderer == nullptr || renderer->GetCaps().hardwareShadowMaps) return;
   // Without depth textures there is no shadow test: each shadow effect
   // comes off its node, which then draws its children plainly.
-  Array<Object*> found(4, 4);
-  root_->CollectByType(ShadowmapEffect::TYPE, found);
-  std::vector<Ref<ShadowmapEffect>> shadows;
-  for (Object* object : found) shadows.emplace_back(static_cast<ShadowmapEffect*>(object));
-  for (const Ref<ShadowmapEffect>& shadow : shadows) {
-    if (SceneNode* owner = shadow->GetOwner()) owner->RemoveEffect(shadow.Get());
-  }
+  (void)RemoveShadowmapEffects(*root_);
 }
 
 int SceneSaver::CreateSaverData() {

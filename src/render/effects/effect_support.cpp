@@ -1,6 +1,7 @@
 #include "render/effects/effect_support.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -103,6 +104,16 @@ void SetFixedMatrices(Renderer& renderer, const Camera& camera, const Matrix4& w
 
 void SetShaderText(Shader* shader, const char* text) {
   if (shader != nullptr) shader->SetText(text, static_cast<int32_t>(std::strlen(text)));
+}
+
+Ref<Texture> MakeNamedTarget(const char* pattern, uint32_t format, uint32_t width, uint32_t height) {
+  Ref<Texture> texture(new (std::nothrow) Texture(String()));
+  if (!texture) return texture;
+  char name[64];
+  std::snprintf(name, sizeof name, pattern, static_cast<int>(texture->GetID()));
+  texture->SetName(String(name));
+  texture->SetImage(Ref<Image>(new (std::nothrow) Image(String(), format, width, height)).Get());
+  return texture;
 }
 
 int SaveTextureLink(MemoryStream& stream, Object& owner, BaseTexture* texture, const int32_t* set) {

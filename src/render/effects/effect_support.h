@@ -12,6 +12,7 @@
 namespace klx {
 
 class BaseTexture;
+class Texture;
 class Camera;
 class ColorBuffer;
 class MemoryStream;
@@ -68,6 +69,10 @@ void SetFixedMatrices(Renderer& renderer, const Camera& camera, const Matrix4& w
 
 // Gives a shader (when there is one) a constant text of the program.
 void SetShaderText(Shader* shader, const char* text);
+
+// A texture an effect draws into or fills: an empty image of that format
+// and size, named by `pattern` ("... %d") with the texture's own ID.
+Ref<Texture> MakeNamedTarget(const char* pattern, uint32_t format, uint32_t width, uint32_t height);
 
 // A texture link of an effect and, when `set` is given, its coordinate set,
 // stored after the effect's data, with the effect's failure lines. Loading

@@ -1,7 +1,7 @@
 #include "render/effects/shadowmap_effect.h"
 
-#include <cstdio>
 #include <new>
+#include <vector>
 
 #include "animation/skin_controller.h"
 #include "core/log.h"
@@ -28,17 +28,6 @@ KLX_IMPLEMENT_CLASS(RenderShadowmapEffectController, PostUpdateController)
 namespace {
 
 constexpr uint32_t kDefaultMapSize = 128;
-
-// A texture with an empty image, named by the pattern and its own ID.
-Ref<Texture> MakeTarget(const char* pattern, uint32_t format, uint32_t width, uint32_t height) {
-  Ref<Texture> texture(new (std::nothrow) Texture(String()));
-  if (!texture) return texture;
-  char name[64];
-  std::snprintf(name, sizeof name, pattern, static_cast<int>(texture->GetID()));
-  texture->SetName(String(name));
-  texture->SetImage(Ref<Image>(new (std::nothrow) Image(String(), format, width, height)).Get());
-  return texture;
-}
 
 // A pass that only sets state (the children then draw as usual): its
 // recording is ended without drawing.
@@ -235,7 +224,7 @@ bool HasMapController(const Object& object) {
 ShadowmapEffect::ShadowmapEffect(const String& name) : SceneNodeEffect(name), lightCamera_(new Camera(String())) {
   AddTechnique(new PlainTechnique(this));
   AddTechnique(new ShadowTechnique(this));
-  SetShadowMap(MakeTarget("Shadowmap %d", kImageDepthTarget, kDefaultMapSize, kDefaultMapSize).Get());
+  SetShadowMap(effects::MakeNamedTarget("Shadowmap %d", kImageDepthTarget, kDefaultMapSize, kDefaultMapSize).Get());
   Ref<RenderShadowmapEffectController> controller(new (std::nothrow) RenderShadowmapEffectController(String()));
   if (controller) (void)AttachController(controller.Get());
 }
@@ -248,7 +237,7 @@ void ShadowmapEffect::SetShadowMap(Texture* map) {
   mapReady_ = false;
   const Image* image = map != nullptr ? map->GetImage() : nullptr;
   if (image == nullptr) return;
-  colorTarget_ = MakeTarget("Shadowmap Color %d", kImageRGBA8, image->GetWidth(), image->GetHeight());
+  colorTarget_ = effects::MakeNamedTarget("Shadowmap Color %d", kImageRGBA8, image->GetWidth(), image->GetHeight());
 }
 
 void ShadowmapEffect::AddCaster(Node* node) {
@@ -349,6 +338,18 @@ void ShadowmapEffect::RenderShadowMap() {
     mapReady_ = true;
   }
   renderer->BeginRenderToTexture(nullptr);
+}
+
+int32_t RemoveShadowmapEffects(Object& root) {
+  Array<Object*> found(4, 4);
+  root.CollectByType(ShadowmapEffect::TYPE, found);
+  // Held while they come off: a node may hold the last reference.
+  std::vector<Ref<ShadowmapEffect>> shadows;
+  for (Object* object : found) shadows.emplace_back(static_cast<ShadowmapEffect*>(object));
+  for (const Ref<ShadowmapEffect>& shadow : shadows) {
+    if (SceneNode* owner = shadow->GetOwner()) owner->RemoveEffect(shadow.Get());
+  }
+  return static_cast<int32_t>(shadows.size());
 }
 
 void RenderShadowmapEffectController::PostUpdate() {

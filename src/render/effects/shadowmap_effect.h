@@ -101,6 +101,10 @@ class ShadowmapEffect : public SceneNodeEffect {
   bool warped_ = false;
 };
 
+// Takes every ShadowmapEffect below `root` off the node that holds it (the
+// node then draws its children plainly); how many came off.
+int32_t RemoveShadowmapEffects(Object& root);
+
 // Draws its owner ShadowmapEffect's map once a frame, before the scene.
 class RenderShadowmapEffectController : public PostUpdateController {
   KLX_DECLARE_CLASS(RenderShadowmapEffectController)

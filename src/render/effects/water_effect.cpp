@@ -1,6 +1,6 @@
 #include "render/effects/water_effect.h"
 
-#include <cstdio>
+#include <cmath>
 #include <new>
 
 #include "core/log.h"
@@ -24,17 +24,11 @@ namespace {
 
 using WaterEffect = ReflectiveRefractiveQuietFlatWaterEffect;
 
-// A texture with an empty image, named by the pattern and its own ID, with
-// the controller that fills it.
+// A map with the controller that fills it.
 Ref<Texture> MakeMap(const char* pattern, uint32_t width, uint32_t height, Controller* controller) {
-  Ref<Texture> texture(new (std::nothrow) Texture(String()));
   Ref<Controller> held(controller);
-  if (!texture) return texture;
-  char name[64];
-  std::snprintf(name, sizeof name, pattern, static_cast<int>(texture->GetID()));
-  texture->SetName(String(name));
-  texture->SetImage(Ref<Image>(new (std::nothrow) Image(String(), kImageRGBA8, width, height)).Get());
-  if (held) (void)texture->AttachController(held.Get());
+  Ref<Texture> texture = effects::MakeNamedTarget(pattern, kImageRGBA8, width, height);
+  if (texture && held) (void)texture->AttachController(held.Get());
   return texture;
 }
 
