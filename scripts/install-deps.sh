@@ -32,6 +32,10 @@ packages=(
   xvfb xauth xdotool x11-utils x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy
   # measures the sound the saver writes through OpenAL Soft's wave output
   sox
+  # the saver as a hack of the real XScreenSaver daemon (xscreensaver-gl
+  # holds the GL visual probe the daemon needs to start GL hacks), and the
+  # Debian package's checks
+  xscreensaver xscreensaver-gl lintian
 )
 
 missing=()

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -78,9 +79,19 @@ int32_t SaverApplication::GetMouseMoveAllowance() { return g_mouseMoveAllowance;
 void SaverApplication::SetMouseMoveAllowance(int32_t allowance) { g_mouseMoveAllowance = allowance; }
 
 void SaverApplication::ChooseMode() {
-  const SaverCommand command = ParseSaverCommandLine(commandLine_);
+  // The host's options go first, so that what remains is read for the
+  // mode switch alone.
+  const HostOptions host = TakeHostOptions(commandLine_, std::getenv("XSCREENSAVER_WINDOW"));
+  const SaverCommand command = ParseSaverCommandLine(host.rest);
   mode_ = command.mode;
   parentWindow_ = command.parentWindow;
+  hosted_ = host.hosted;
+  if (hosted_) {
+    mode_ = kSaverModeSaver;
+    parentWindow_ = host.window;
+  }
+  overrides_ = host.overrides;
+  hostOptionsError_ = host.error;
 }
 
 // ---------------------------------------------------------------------------
@@ -388,6 +399,14 @@ int SaverApplication::ReleaseOverlayRenderData() {
 int SaverApplication::Initialize() {
   ChooseMode();
   LogInfo(KLX_TEXT("Режим скринсейвера %d."), static_cast<int>(mode_));
+  if (!hostOptionsError_.empty()) {
+    LogError(KLX_TEXT("Неверные параметры командной строки: %s."), hostOptionsError_.c_str());
+    return kFailed;
+  }
+  if (hosted_) {
+    if (parentWindow_ == 0) parentWindow_ = GetRootWindowId();
+    LogInfo(KLX_TEXT("Вывод в окно хоста 0x%llx."), static_cast<unsigned long long>(parentWindow_));
+  }
 
   if (LoadDefaults() != kOk) {
     LogError(KLX_TEXT("Невозможно загрузить значения параметров по-умолчанию."));
@@ -404,6 +423,12 @@ int SaverApplication::Initialize() {
     return kFailed;
   }
   LogInfo(KLX_TEXT("Значения параметров прочитаны из реестра."));
+  // Settings from the command line hold for this run and are never
+  // written back; the settings dialog shows the stored ones.
+  if (IsFullScreenMode(mode_) && !overrides_.Empty()) {
+    overrides_.ApplyTo(&settings_);
+    LogInfo(KLX_TEXT("Параметры командной строки применены."));
+  }
   if (LogSettings() != kOk) LogError(KLX_TEXT("Невозможно вывести значения параметров."));
   if (LoadLocalStrings() != kOk) {
     LogError(KLX_TEXT("Невозможно загрузить значения локальных данных."));
@@ -424,14 +449,20 @@ int SaverApplication::Initialize() {
 
   if (Renderer* renderer = GetRenderer(); renderer != nullptr) {
     const int32_t current = renderer->GetCurrentConfiguration();
-    if (current >= 0) {
+    if (hosted_ && renderer->GetViewportWidth() > 0) {
+      // The host's window, not the display, gives the size.
+      displayWidth_ = renderer->GetViewportWidth();
+      displayHeight_ = renderer->GetViewportHeight();
+    } else if (current >= 0) {
       displayWidth_ = renderer->GetConfiguration(current).width;
       displayHeight_ = renderer->GetConfiguration(current).height;
     }
   }
 
   if (IsFullScreenMode(mode_)) {
-    if (Renderer* renderer = GetRenderer(); renderer != nullptr) renderer->SetGamma(settings_.gamma);
+    // A host fades the display with the gamma ramp itself.
+    Renderer* renderer = GetRenderer();
+    if (renderer != nullptr && !hosted_) renderer->SetGamma(settings_.gamma);
     SoundManager::SetMasterVolume(
         settings_.music || settings_.sfx ? static_cast<uint32_t>(std::max<int32_t>(settings_.volume, 0)) : 0u);
     if (CreateOverlayRenderData() != kOk) {
@@ -456,6 +487,14 @@ int SaverApplication::Initialize() {
   }
   running_ = !StopRequested();
   return kOk;
+}
+
+bool SaverApplication::HostWindowGone() {
+  // A round trip to the X server, so twice a second rather than every frame.
+  if (totalTime_ - lastHostCheck_ < 0.5) return false;
+  lastHostCheck_ = totalTime_;
+  Renderer* renderer = GetRenderer();
+  return renderer == nullptr || !IsSystemWindowAlive(renderer->GetWindow());
 }
 
 bool SaverApplication::StopBeforePlaying() {
@@ -504,6 +543,11 @@ int SaverApplication::RunFrameLoop() {
       running_ = false;
       break;
     }
+    if (hosted_ && HostWindowGone()) {
+      LogInfo(KLX_TEXT("Окно хоста закрыто."));
+      running_ = false;
+      break;
+    }
     if (InputManager::ProcessInput() != kOk) {
       LogError(KLX_TEXT("Неудачна обработка ввода."));
       return kFailed;
@@ -537,7 +581,9 @@ int SaverApplication::RunFrameLoop() {
 }
 
 void SaverApplication::OnInputEvent(const InputEvent& event) {
-  if (event.device == kInputKeyboard && event.action == kInputPress) {
+  if (hosted_) {
+    // The host watches input and ends the run itself.
+  } else if (event.device == kInputKeyboard && event.action == kInputPress) {
     running_ = false;
   } else if (event.device == kInputMouse && event.action == kInputPress) {
     running_ = false;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/frame_timer.h"
+#include "app/host_options.h"
 #include "app/overlay.h"
 #include "app/saver_mode.h"
 #include "app/saver_settings.h"
@@ -86,6 +87,9 @@ class SaverApplication : public InputHandler {
 
   SaverMode GetMode() const { return mode_; }
   uint64_t GetParentWindow() const { return parentWindow_; }
+  // Drawing into a host's window (XScreenSaver's way): the host ends the
+  // run, input does not, and the display's gamma stays the host's.
+  bool IsHosted() const { return hosted_; }
   bool IsRunning() const { return running_; }
   // Clears the running flag: the loops end at their next test.
   void RequestStop() { running_ = false; }
@@ -122,6 +126,9 @@ class SaverApplication : public InputHandler {
   int CreateWindows();
   int DestroyWindows();
   int RunFrameLoop();
+  // In a hosted run: whether the host's window has gone (checked twice a
+  // second).
+  bool HostWindowGone();
   int RunSettingsDialog();
   int ShowLoadingScreen();
   void DrawOverlay();
@@ -137,6 +144,9 @@ class SaverApplication : public InputHandler {
   String rendererModuleName_;
   SaverMode mode_ = kSaverModeConfigure;
   uint64_t parentWindow_ = 0;
+  bool hosted_ = false;
+  SettingsOverrides overrides_;
+  std::string hostOptionsError_;
   DefaultSettings defaults_;
   SaverSettings settings_;
   NameTable<String> localStrings_;
@@ -147,6 +157,7 @@ class SaverApplication : public InputHandler {
   FrameTimer frameTimer_;
   FpsCounter fpsCounter_;
   double totalTime_ = 0.0;
+  double lastHostCheck_ = 0.0;
   uint32_t shutdownPauseMs_ = 1000;
   SystemWindow* previewWindow_ = nullptr;
   std::unique_ptr<Overlay> overlay_;

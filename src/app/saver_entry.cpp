@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/scene_saver.h"
@@ -21,8 +22,9 @@ std::string GetSaverLogPath() {
   return folder + "/KLXLog.txt";
 }
 
-void RunSaverPhases(SaverApplication& saver) {
-  if (saver.Initialize() != kOk) {
+bool RunSaverPhases(SaverApplication& saver) {
+  const bool started = saver.Initialize() == kOk;
+  if (!started) {
     LogError(KLX_TEXT("Невозможно создать скринсейвер."));
   } else {
     LogInfo(KLX_TEXT("Сейвер создан."));
@@ -33,6 +35,7 @@ void RunSaverPhases(SaverApplication& saver) {
     }
   }
   if (saver.Shutdown() != kOk) LogError(KLX_TEXT("Ошибка при окончании работы скринсейвера."));
+  return started;
 }
 
 int RunSaverProcess(const std::string& commandLine) {
@@ -50,10 +53,18 @@ int RunSaverProcess(const std::string& commandLine) {
   const bool hasDisplay = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
   SetMessageBoxesAllowed(hasDisplay && std::getenv("KLX_NO_MESSAGE_BOXES") == nullptr);
 
+  int status = 0;
   try {
     Ref<SceneSaver> saver(new SceneSaver());
     saver->SetCommandLine(commandLine);
-    RunSaverPhases(*saver);
+    if (!RunSaverPhases(*saver) && saver->IsHosted()) {
+      // A host shows what a hack writes to its error output, and a script
+      // that starts it reads the exit status: the run could not start.
+      std::fprintf(stderr, "klx-saver: cannot run in the host's window 0x%llx; see %s\n",
+                   static_cast<unsigned long long>(saver->GetParentWindow()),
+                   logPath.empty() ? "the log" : logPath.c_str());
+      status = 1;
+    }
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_ShowCursor(SDL_ENABLE);
     saver = nullptr;
     LogInfo(KLX_TEXT("Конец лога."));
@@ -65,7 +76,7 @@ int RunSaverProcess(const std::string& commandLine) {
   // "Конец лога." stays the file's last line.
   if (log) UnregisterMessageOutput(log.Get(), false);
   SDL_Quit();
-  return 0;
+  return status;
 }
 
 }  // namespace klx

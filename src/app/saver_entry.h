@@ -13,12 +13,13 @@ class SaverApplication;
 std::string GetSaverLogPath();
 
 // Initialize, then Run when that succeeded, then Shutdown in any case, each
-// outcome logged. A failed start is not the process's failure: the run ends
-// normally after it.
-void RunSaverPhases(SaverApplication& saver);
+// outcome logged. Returns whether Initialize succeeded.
+bool RunSaverPhases(SaverApplication& saver);
 
 // Runs the saver for a command line (program name first); the process's
-// exit code: 0 after a normal run, 1 when an exception escaped.
+// exit code: 0 after a normal run, 1 when an exception escaped or a hosted
+// run could not start (a host's window that does not exist, say). Other
+// failed starts end normally, as a host that started the saver expects.
 int RunSaverProcess(const std::string& commandLine);
 
 }  // namespace klx

@@ -39,13 +39,23 @@ int RecordXError(Display*, XErrorEvent*) {
 }
 
 // A child of a foreign window goes when its host destroys the parent, and
-// SDL may still ask about it: Xlib's default handler would end the process
-// for that. Errors about windows that are gone are recorded and ignored;
-// every other error goes to the handler that was there before.
+// SDL and the GL driver may still draw into it or ask about it: Xlib's
+// default handler would end the process for that. Errors about windows that
+// are gone are recorded and ignored; while a child of a foreign window
+// exists, so is every other error (a GL drawable that vanished reports its
+// own codes), the first of them logged. Otherwise errors go to the handler
+// that was there before.
 XErrorHandler g_previousXErrorHandler = nullptr;
+int g_foreignChildren = 0;
+bool g_foreignErrorLogged = false;
 int ForgiveGoneWindows(Display* display, XErrorEvent* error) {
-  if (error->error_code == BadWindow || error->error_code == BadDrawable) {
+  if (error->error_code == BadWindow || error->error_code == BadDrawable || g_foreignChildren > 0) {
     g_xErrorSeen = true;
+    if (g_foreignChildren > 0 && !g_foreignErrorLogged) {
+      g_foreignErrorLogged = true;
+      LogWarning(KLX_TEXT("Ошибка X11 %d в запросе %d: окно хоста, видимо, уже закрыто."),
+                 static_cast<int>(error->error_code), static_cast<int>(error->request_code));
+    }
     return 0;
   }
   return g_previousXErrorHandler != nullptr ? g_previousXErrorHandler(display, error) : 0;
@@ -121,6 +131,7 @@ void DestroyOne(SystemWindow* window) {
       trap.Failed();
     }
     XCloseDisplay(window->childDisplay);
+    --g_foreignChildren;
   }
   delete window;
 }
@@ -171,6 +182,7 @@ SystemWindow* CreateChildWindow(const char* title, uint64_t parent) {
     XWindowAttributes attributes;
     if (XGetWindowAttributes(display, static_cast<Window>(parent), &attributes) == 0 ||
         trap.Failed()) {
+      LogError(KLX_TEXT("Окно 0x%lx не существует."), static_cast<unsigned long>(parent));
       XCloseDisplay(display);
       return nullptr;
     }
@@ -180,7 +192,17 @@ SystemWindow* CreateChildWindow(const char* title, uint64_t parent) {
                                 static_cast<unsigned>(attributes.height > 0 ? attributes.height : 1),
                                 0, black, black);
     XStoreName(display, child, title);
-    XMapWindow(display, child);
+    if (static_cast<Window>(parent) == attributes.root) {
+      // Drawing on the root window: the child is the desktop's background,
+      // below every window and left alone by the window manager.
+      XSetWindowAttributes unmanaged;
+      unmanaged.override_redirect = True;
+      XChangeWindowAttributes(display, child, CWOverrideRedirect, &unmanaged);
+      XMapWindow(display, child);
+      XLowerWindow(display, child);
+    } else {
+      XMapWindow(display, child);
+    }
     if (trap.Failed()) {
       XCloseDisplay(display);  // also removes the child, if it was made
       return nullptr;
@@ -209,7 +231,9 @@ SystemWindow* CreateChildWindow(const char* title, uint64_t parent) {
     SDL_DestroyWindow(sdl);
     XDestroyWindow(display, child);
     XCloseDisplay(display);
+    return nullptr;
   }
+  ++g_foreignChildren;
   return window;
 }
 
@@ -302,19 +326,39 @@ int CreateSystemWindow(SystemWindow** window, const String& title, uint64_t pare
 
   const std::vector<DisplayDevice> devices = ListDisplayDevices();
   if (devices.empty()) return FailCreation();  // no display lies anywhere
+  if (fullScreen) {
+    // The render window goes on the first display that offers the mode;
+    // every other display is covered too, black at its own desktop mode, so
+    // that no part of the desktop shows beside the saver.
+    SDL_DisplayMode mode;
+    auto render = std::find_if(devices.begin(), devices.end(), [&](const DisplayDevice& device) {
+      return FindFullScreenMode(device.index, colorBits, x, y, width, height, &mode);
+    });
+    if (render == devices.end()) {
+      DestroySystemWindow(nullptr);  // nothing could show the mode: still 0, no window
+      return kOk;
+    }
+    SystemWindow* created = CreateFullScreenWindow(title.CStr(), *render, mode, true);
+    if (created == nullptr) {
+      LogError(KLX_TEXT("Невозможно создать окно [%s]."), title.CStr());
+      return FailCreation();
+    }
+    g_windows.push_back(created);
+    for (const DisplayDevice& device : devices) {
+      if (&device == &*render) continue;
+      SDL_DisplayMode own;
+      if (SDL_GetDesktopDisplayMode(device.index, &own) != 0) continue;
+      SystemWindow* cover = CreateFullScreenWindow(title.CStr(), device, own, false);
+      if (cover != nullptr) g_windows.push_back(cover);
+    }
+    *window = g_windows.front();
+    return kOk;
+  }
   for (DisplayDevice device : devices) {
     const bool renderWindow = g_windows.empty();
-    if (fullScreen) {
-      SDL_DisplayMode mode;
-      if (!FindFullScreenMode(device.index, colorBits, x, y, width, height, &mode)) continue;
-      SystemWindow* created = CreateFullScreenWindow(title.CStr(), device, mode, renderWindow);
-      if (created != nullptr) g_windows.push_back(created);
-    } else {
-      SystemWindow* created =
-          CreateWindowedWindow(title.CStr(), device, x, y, width, height, renderWindow);
-      if (created == nullptr) return FailCreation();
-      g_windows.push_back(created);
-    }
+    SystemWindow* created = CreateWindowedWindow(title.CStr(), device, x, y, width, height, renderWindow);
+    if (created == nullptr) return FailCreation();
+    g_windows.push_back(created);
   }
   if (g_windows.empty()) {
     DestroySystemWindow(nullptr);  // nothing could show the mode: still 0, no window
@@ -437,6 +481,14 @@ void WaitForWindowEvents(int32_t timeoutMs, bool* exposed, bool* closed) {
 }
 
 String GetSystemWindowClassName() { return g_className; }
+
+uint64_t GetRootWindowId() {
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return 0;
+  const uint64_t root = DefaultRootWindow(display);
+  XCloseDisplay(display);
+  return root;
+}
 
 std::vector<SystemWindowInfo> ListSystemWindows() {
   std::vector<SystemWindowInfo> list;

@@ -1,8 +1,8 @@
 #pragma once
-// The operating-system windows the renderer draws into. Full screen: one
-// borderless window on every display that offers the requested mode, the
-// first being the render window and owning the others. Windowed: one window
-// per display. With a parent (an X11 window id): one child window filling
+// The operating-system windows the renderer draws into. Full screen: the
+// render window in the requested mode on the first display that offers it,
+// and a black borderless window at its own desktop mode on every other
+// display, owned by the render window. Windowed: one window per display. With a parent (an X11 window id): one child window filling
 // the parent. The window code turns keyboard, mouse and closing events into
 // input events (see system_events.h).
 
@@ -54,6 +54,8 @@ struct SystemWindowInfo {
   uint64_t x11Window = 0;  // the X11 window id, 0 when not on X11
 };
 String GetSystemWindowClassName();
+// The root window of the default X11 screen, 0 without an X display.
+uint64_t GetRootWindowId();
 std::vector<SystemWindowInfo> ListSystemWindows();
 
 }  // namespace klx

@@ -58,13 +58,19 @@ DeviceRenderer::~DeviceRenderer() {
 // ---------------------------------------------------------------------------
 // The device
 
-int DeviceRenderer::CreateDevice(int32_t configuration, const String&, uint64_t, int32_t, int32_t, int32_t width,
-                                 int32_t height) {
+int DeviceRenderer::CreateDevice(int32_t configuration, const String&, uint64_t parentWindow, int32_t, int32_t,
+                                 int32_t width, int32_t height) {
   if (configuration < 0 || configuration >= configurations_.Count() || GetWindow() == nullptr) return kFailed;
   const DisplayConfiguration& c = configurations_[configuration];
   d3d::DeviceSettings settings;
   settings.width = static_cast<uint32_t>(c.fullScreen ? c.width : width);
   settings.height = static_cast<uint32_t>(c.fullScreen ? c.height : height);
+  if (parentWindow != 0) {
+    // A child fills its host's window: the back buffer takes the window's
+    // own size, whatever the display's mode.
+    settings.width = 0;
+    settings.height = 0;
+  }
   settings.backBufferFormat = BackBufferFormat(c);
   settings.depthStencilFormat = DepthFormat(c);
   settings.samples = static_cast<uint32_t>(c.samples);

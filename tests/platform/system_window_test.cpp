@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <csignal>
 #include <memory>
 #include <cstdlib>
@@ -285,6 +286,82 @@ TEST(FrameLoop, AKeyFromXdotoolStopsTheSaver) {
   unsetenv("XDG_CONFIG_HOME");
 }
 
+// A hosted run draws into the host's window at that window's size, leaves
+// input and the gamma ramp to the host, and ends when the window goes.
+TEST(FrameLoop, AHostedRunIgnoresInputAndEndsWithTheHostWindow) {
+  REQUIRE_X11();
+  if (Shell("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool is not installed";
+  test::ScratchFolder scratch;
+  setenv("XDG_CONFIG_HOME", (scratch.path() + "/config").c_str(), 1);
+  auto host = std::make_unique<ForeignWindow>(400, 300);
+  ASSERT_NE(host->id(), 0u);
+  test::ScopedLogCapture log;
+  Ref<test::RecordingSaver> saver(new test::RecordingSaver());
+  char idText[32];
+  std::snprintf(idText, sizeof idText, "0x%lx", static_cast<unsigned long>(host->id()));
+  saver->SetCommandLine(std::string("klx-saver -window-id ") + idText + " -no-clock -fps");
+  saver->SetRendererModuleName(String("TestRenderer"));
+  saver->SetShutdownPause(0);
+  test::TestRenderer::onPresent = [&host](test::TestRenderer& renderer) {
+    if (renderer.presents == 3) std::system("xdotool mousemove 100 100 click 1 key space");
+    if (renderer.presents == 40) host.reset();  // the host closes its window
+  };
+  ASSERT_EQ(saver->Initialize(), kOk);
+  EXPECT_TRUE(saver->IsHosted());
+  EXPECT_EQ(saver->GetMode(), kSaverModeSaver);
+  EXPECT_FALSE(saver->GetSettings().showTime);  // the command line's settings
+  EXPECT_TRUE(saver->GetSettings().showFps);
+  const std::vector<SystemWindowInfo> windows = ListSystemWindows();
+  ASSERT_EQ(windows.size(), 1u);
+  EXPECT_FALSE(windows[0].fullScreen);
+  EXPECT_EQ(windows[0].width, 400);
+  EXPECT_EQ(windows[0].height, 300);
+  EXPECT_EQ(test::TestRenderer::current->gamma, -1000);  // never set
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(saver->Run(), kOk);
+  test::TestRenderer::onPresent = nullptr;
+  EXPECT_GE(test::TestRenderer::current->presents, 40);  // the key did not end it
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_TRUE(log->Has(kLogInfo, Text("Окно хоста закрыто.")));
+  EXPECT_EQ(saver->Shutdown(), kOk);
+  EXPECT_TRUE(ListSystemWindows().empty());
+  unsetenv("XDG_CONFIG_HOME");
+}
+
+// The GL device in a child of a foreign window: the back buffer takes the
+// host window's size and what it presents lands in the host's window.
+TEST(GlOnX11, DrawsIntoAChildOfAForeignWindow) {
+  REQUIRE_X11();
+  ForeignWindow host(300, 200);
+  ASSERT_NE(host.id(), 0u);
+  SystemWindow* window = nullptr;
+  ASSERT_EQ(CreateSystemWindow(&window, String("Hosted"), host.id(), false, 32, 0, 0, 0, 0), kOk);
+  ASSERT_NE(window, nullptr);
+  std::string error;
+  std::unique_ptr<d3d::Device> device = d3d::CreateGlDevice(GetSdlWindow(window), d3d::DeviceSettings{}, &error);
+  ASSERT_NE(device, nullptr) << error;
+  EXPECT_EQ(device->GetTargetWidth(), 300u);
+  EXPECT_EQ(device->GetTargetHeight(), 200u);
+  device->Clear(d3d::kClearTarget | d3d::kClearZBuffer, d3d::ColorArgb(255, 0, 255, 0), 1.0f, 0);
+  device->Present();
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  const Window child = static_cast<Window>(ListSystemWindows()[0].x11Window);
+  unsigned long pixel = 0;
+  for (int attempt = 0; attempt < 50 && (pixel & 0xFFFFFF) != 0x00FF00; ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    XImage* image = XGetImage(display, child, 150, 100, 1, 1, AllPlanes, ZPixmap);
+    pixel = image != nullptr ? XGetPixel(image, 0, 0) : 0;
+    if (image != nullptr) XDestroyImage(image);
+  }
+  XCloseDisplay(display);
+  EXPECT_EQ(pixel & 0xFFFFFF, 0x00FF00u);
+  device.reset();
+  EXPECT_EQ(DestroySystemWindow(window), kOk);
+}
+
+// The first display's mode is one the second does not offer: the second is
+// still covered, at its own size.
 TEST(TwoDisplays, OneFullScreenWindowOnEachDisplay) {
   REQUIRE_X11();
   ASSERT_TRUE(AcquireVideo());
@@ -308,6 +385,7 @@ TEST(TwoDisplays, OneFullScreenWindowOnEachDisplay) {
     EXPECT_EQ(windows[i].x, devices[i].x) << i;
     EXPECT_EQ(windows[i].y, devices[i].y) << i;
     EXPECT_EQ(windows[i].width, devices[i].width) << i;
+    EXPECT_EQ(windows[i].height, devices[i].height) << i;
     EXPECT_TRUE(windows[i].fullScreen) << i;
   }
   EXPECT_EQ(DestroySystemWindow(window), kOk);  // the owned window goes with it

@@ -154,6 +154,26 @@ if command -v xdotool >/dev/null; then
   has "INFO. Запущен режим конфигурирования."
 fi
 
+# A host's window that does not exist: a clear error and exit code 1, at
+# once. The command line's settings show in the log and are not stored.
+if [ -n "${DISPLAY:-}" ]; then
+  before=$(cat "$store")
+  errors=$(LANG=C LC_ALL= timeout 30 "$saver" -window-id 0x1ffffffe -volume 7 -no-clock 2>&1 >/dev/null)
+  status=$?
+  [ "$status" -eq 1 ] || fail "klx-saver -window-id of a missing window exited with $status, expected 1"
+  grep -qF "cannot run in the host's window 0x1ffffffe" <<<"$errors" || fail "no error message: $errors"
+  has "INFO. Вывод в окно хоста 0x1ffffffe."
+  has "ERROR. Окно 0x1ffffffe не существует."
+  has "INFO. Volume: 7"
+  has "INFO. ShowTime: false"
+  ends_with "INFO. Конец лога."
+  [ "$(cat "$store")" = "$before" ] || fail "the command line's settings changed the store"
+fi
+# An option without its value is refused before anything starts.
+LANG=C LC_ALL= run 1 -root -volume loud
+has "ERROR. Неверные параметры командной строки: -volume needs a number from 0 to 100."
+ends_with "INFO. Конец лога."
+
 # A Russian locale picks the Russian resources (their defaults differ).
 rm -rf "$XDG_CONFIG_HOME"
 LANG=ru_RU.UTF-8 LC_ALL= run 0 /a 1

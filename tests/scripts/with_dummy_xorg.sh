@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs a command on Xorg with the dummy video driver and two 1280x720
-# outputs side by side (DUMMY0 at the left, DUMMY1 right of it). Exits 77
+# Runs a command on Xorg with the dummy video driver and two outputs of
+# different sizes side by side: DUMMY0 at 1280x720 on the left, DUMMY1 at
+# 1024x768 right of it (a mode the first does not offer). Exits 77
 # (the tests' "skipped") when Xorg cannot start here, and says why.
 set -uo pipefail
 if ! command -v Xorg >/dev/null || ! command -v xrandr >/dev/null; then
@@ -25,6 +26,7 @@ Section "Monitor"
   HorizSync 5.0 - 1000.0
   VertRefresh 5.0 - 200.0
   Modeline "1280x720" 74.25 1280 1390 1430 1650 720 725 730 750 +hsync +vsync
+  Modeline "1024x768" 65.00 1024 1048 1184 1344 768 771 777 806 -hsync -vsync
 EndSection
 Section "Screen"
   Identifier "screen"
@@ -33,8 +35,8 @@ Section "Screen"
   DefaultDepth 24
   SubSection "Display"
     Depth 24
-    Modes "1280x720"
-    Virtual 2560 720
+    Modes "1280x720" "1024x768"
+    Virtual 2304 768
   EndSubSection
 EndSection
 CONF
@@ -64,8 +66,8 @@ if ! xrandr >/dev/null 2>&1; then
   tail -n 5 "$work/xorg.log" 2>/dev/null
   exit 77
 fi
-xrandr --addmode DUMMY1 1280x720 &&
-  xrandr --output DUMMY0 --mode 1280x720 --pos 0x0 --output DUMMY1 --mode 1280x720 --right-of DUMMY0 ||
+xrandr --addmode DUMMY1 1024x768 &&
+  xrandr --output DUMMY0 --mode 1280x720 --pos 0x0 --output DUMMY1 --mode 1024x768 --right-of DUMMY0 ||
   { echo "with_dummy_xorg: cannot set up the second output"; exit 1; }
 xrandr >/dev/null  # once more: SDL may otherwise still see the output as disconnected
 "$@"
