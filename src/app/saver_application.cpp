@@ -490,7 +490,11 @@ int SaverApplication::Initialize() {
 }
 
 bool SaverApplication::HostWindowGone() {
-  // A round trip to the X server, so twice a second rather than every frame.
+  // Drawing into a window that has gone only makes errors (and some GL
+  // drivers then allocate without bound): the first failed X request ends
+  // the run at once. Asking the server costs a round trip, so that is done
+  // twice a second.
+  if (ForeignWindowFailed()) return true;
   if (totalTime_ - lastHostCheck_ < 0.5) return false;
   lastHostCheck_ = totalTime_;
   Renderer* renderer = GetRenderer();
@@ -623,7 +627,9 @@ int SaverApplication::Shutdown() {
     return kFailed;
   }
   LogInfo(KLX_TEXT("Скринсейвер завершил работу."));
-  SDL_Delay(shutdownPauseMs_);
+  // A host waits for its hack to end before it starts the next one in the
+  // same window: a hosted run leaves at once.
+  if (!hosted_) SDL_Delay(shutdownPauseMs_);
   return kOk;
 }
 

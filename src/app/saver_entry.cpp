@@ -1,6 +1,9 @@
 #include "app/saver_entry.h"
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +24,32 @@ std::string GetSaverLogPath() {
   if (!MakeFolders(folder)) return std::string();
   return folder + "/KLXLog.txt";
 }
+
+namespace {
+
+// Several runs at once (a host starts one per monitor) keep a log each:
+// the first run's is "KLXLog.txt", the others "KLXLog 2.txt" and on. A run
+// holds a lock on its log until the process ends; a log whose lock is free
+// belongs to no running saver and is written afresh.
+std::string ClaimSaverLogPath(int* lockFd) {
+  *lockFd = -1;
+  const std::string first = GetSaverLogPath();
+  if (first.empty()) return first;
+  const std::string stem = first.substr(0, first.size() - 4);  // without ".txt"
+  for (int number = 1; number <= 16; ++number) {
+    const std::string path = number == 1 ? first : stem + " " + std::to_string(number) + ".txt";
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return first;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      *lockFd = fd;
+      return path;
+    }
+    close(fd);
+  }
+  return first;
+}
+
+}  // namespace
 
 bool RunSaverPhases(SaverApplication& saver) {
   const bool started = saver.Initialize() == kOk;
@@ -43,7 +72,8 @@ int RunSaverProcess(const std::string& commandLine) {
   // No announcement that a screensaver runs: an X11 host knows it already,
   // since it started the program.
   Ref<FileMessageOutput> log;
-  const std::string logPath = GetSaverLogPath();
+  int logLock = -1;
+  const std::string logPath = ClaimSaverLogPath(&logLock);
   if (!logPath.empty()) {
     log = new FileMessageOutput(String(logPath.c_str()), String());
     RegisterMessageOutput(log.Get());
@@ -71,10 +101,12 @@ int RunSaverProcess(const std::string& commandLine) {
   } catch (...) {
     LogError(KLX_TEXT("Конец лога вследствии ошибки"));
     if (log) UnregisterMessageOutput(log.Get(), false);
+    if (logLock >= 0) close(logLock);
     return 1;
   }
   // "Конец лога." stays the file's last line.
   if (log) UnregisterMessageOutput(log.Get(), false);
+  if (logLock >= 0) close(logLock);
   SDL_Quit();
   return status;
 }

@@ -9,7 +9,8 @@ namespace klx {
 class SaverApplication;
 
 // The log file: <data folder>/VELMORA Studio/KLXLog.txt, or empty when the
-// user has no data folder.
+// user has no data folder. (A run that starts while another one writes
+// there takes "KLXLog 2.txt", and so on.)
 std::string GetSaverLogPath();
 
 // Initialize, then Run when that succeeded, then Shutdown in any case, each

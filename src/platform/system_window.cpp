@@ -48,9 +48,11 @@ int RecordXError(Display*, XErrorEvent*) {
 XErrorHandler g_previousXErrorHandler = nullptr;
 int g_foreignChildren = 0;
 bool g_foreignErrorLogged = false;
+volatile bool g_foreignWindowFailed = false;
 int ForgiveGoneWindows(Display* display, XErrorEvent* error) {
   if (error->error_code == BadWindow || error->error_code == BadDrawable || g_foreignChildren > 0) {
     g_xErrorSeen = true;
+    if (g_foreignChildren > 0) g_foreignWindowFailed = true;
     if (g_foreignChildren > 0 && !g_foreignErrorLogged) {
       g_foreignErrorLogged = true;
       LogWarning(KLX_TEXT("Ошибка X11 %d в запросе %d: окно хоста, видимо, уже закрыто."),
@@ -234,6 +236,7 @@ SystemWindow* CreateChildWindow(const char* title, uint64_t parent) {
     return nullptr;
   }
   ++g_foreignChildren;
+  g_foreignWindowFailed = false;
   return window;
 }
 
@@ -481,6 +484,8 @@ void WaitForWindowEvents(int32_t timeoutMs, bool* exposed, bool* closed) {
 }
 
 String GetSystemWindowClassName() { return g_className; }
+
+bool ForeignWindowFailed() { return g_foreignChildren > 0 && g_foreignWindowFailed; }
 
 uint64_t GetRootWindowId() {
   Display* display = XOpenDisplay(nullptr);

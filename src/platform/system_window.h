@@ -35,6 +35,10 @@ SDL_Window* GetSdlWindow(const SystemWindow* window);
 // Whether the window still exists (a host may destroy the parent of a
 // child window, and the child with it).
 bool IsSystemWindowAlive(SystemWindow* window);
+// Whether an X request on a child of a foreign window has failed since the
+// child was made: a sign that the host destroyed it, known without a round
+// trip to the server.
+bool ForeignWindowFailed();
 // Shows a picture (0xAARRGGBB pixels, rows top first) scaled to the
 // window's size; false when it cannot be drawn.
 bool PaintSystemWindow(SystemWindow* window, const uint32_t* pixels, int32_t width, int32_t height);

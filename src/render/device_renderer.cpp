@@ -5,6 +5,7 @@
 
 #include "core/log.h"
 #include "platform/displays.h"
+#include "platform/system_window.h"
 #include "render/display_configurations.h"
 #include "render/pass.h"
 #include "render/render_state_block.h"
@@ -452,6 +453,11 @@ int DeviceRenderer::BeginScene() {
 void DeviceRenderer::EndScene() {
   if (!device_) return;
   device_->EndScene();
+  // A child of a host's window goes when the host destroys its window, and
+  // a GL driver presenting into a drawable that is gone may allocate
+  // without bound: the frame is not shown then. (Asking costs a round trip
+  // to the X server for a child window only.)
+  if (GetWindow() != nullptr && !IsSystemWindowAlive(GetWindow())) return;
   device_->Present();
 }
 
