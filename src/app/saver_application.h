@@ -90,6 +90,8 @@ class SaverApplication : public InputHandler {
   // Drawing into a host's window (XScreenSaver's way): the host ends the
   // run, input does not, and the display's gamma stays the host's.
   bool IsHosted() const { return hosted_; }
+  // What is wrong with the command line's options (empty when nothing).
+  const std::string& GetCommandLineError() const { return hostOptionsError_; }
   bool IsRunning() const { return running_; }
   // Clears the running flag: the loops end at their next test.
   void RequestStop() { running_ = false; }

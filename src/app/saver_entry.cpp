@@ -87,9 +87,13 @@ int RunSaverProcess(const std::string& commandLine) {
   try {
     Ref<SceneSaver> saver(new SceneSaver());
     saver->SetCommandLine(commandLine);
-    if (!RunSaverPhases(*saver) && saver->IsHosted()) {
-      // A host shows what a hack writes to its error output, and a script
-      // that starts it reads the exit status: the run could not start.
+    const bool started = RunSaverPhases(*saver);
+    // A host shows what a hack writes to its error output, and a script
+    // that starts the saver reads the exit status.
+    if (!started && !saver->GetCommandLineError().empty()) {
+      std::fprintf(stderr, "klx-saver: %s\n", saver->GetCommandLineError().c_str());
+      status = 1;
+    } else if (!started && saver->IsHosted()) {
       std::fprintf(stderr, "klx-saver: cannot run in the host's window 0x%llx; see %s\n",
                    static_cast<unsigned long long>(saver->GetParentWindow()),
                    logPath.empty() ? "the log" : logPath.c_str());

@@ -18,9 +18,10 @@ std::string GetSaverLogPath();
 bool RunSaverPhases(SaverApplication& saver);
 
 // Runs the saver for a command line (program name first); the process's
-// exit code: 0 after a normal run, 1 when an exception escaped or a hosted
-// run could not start (a host's window that does not exist, say). Other
-// failed starts end normally, as a host that started the saver expects.
+// exit code: 0 after a normal run, 1 when an exception escaped, an option's
+// value was wrong, or a hosted run could not start (a host's window that
+// does not exist, say). Other failed starts end normally, as a host that
+// started the saver expects.
 int RunSaverProcess(const std::string& commandLine);
 
 }  // namespace klx

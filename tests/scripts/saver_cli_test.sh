@@ -170,7 +170,7 @@ if [ -n "${DISPLAY:-}" ]; then
   [ "$(cat "$store")" = "$before" ] || fail "the command line's settings changed the store"
 fi
 # An option without its value is refused before anything starts.
-LANG=C LC_ALL= run 1 -root -volume loud
+LANG=C LC_ALL= run 1 /s -volume loud
 has "ERROR. Неверные параметры командной строки: -volume needs a number from 0 to 100."
 ends_with "INFO. Конец лога."
 
