@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <unistd.h>
 #include <memory>
 #include <utility>
 
@@ -72,7 +73,9 @@ void AddShutdownFunction(LifecycleFunction function) {
 int EngineStart() {
   LogInfo(KLX_TEXT("Инициализация движка v.%d.%d.%d:"), kEngineVersionMajor,
           kEngineVersionMinor, kEngineVersionBuild);
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  // The process id joins the time: runs started in the same second (a host
+  // starts one per monitor) play their views in different orders.
+  std::srand(static_cast<unsigned>(std::time(nullptr)) ^ (static_cast<unsigned>(getpid()) << 16));
   if (RunFunctions(Lists().init) >= 0) {
     LogError(KLX_TEXT("Инициализация движка неудачно."));
     return kFailed;

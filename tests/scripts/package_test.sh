@@ -5,12 +5,8 @@
 # Usage: package_test.sh BUILD-DIR
 set -uo pipefail
 build=$1
-for tool in cpack dpkg-deb dpkg-shlibdeps; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "package_test: $tool is not installed: skipped"
-    exit 77
-  fi
-done
+. "$(dirname "$0")/require_tools.sh"
+require_tools package_test cpack dpkg-deb dpkg-shlibdeps
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0

@@ -10,12 +10,8 @@ set -uo pipefail
 saver=$1
 seconds=${2:-60}
 screenshot=${3:-}
-for tool in xdotool import convert sox; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "saver_plays_test: $tool is not installed: skipped"
-    exit 77
-  fi
-done
+. "$(dirname "$0")/require_tools.sh"
+require_tools saver_plays_test xdotool import convert sox
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 export XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" HOME="$home" KLX_NO_MESSAGE_BOXES=1

@@ -13,12 +13,8 @@
 set -uo pipefail
 saver=$1
 limit_ms=${KLX_STOP_LIMIT_MS:-1500}
-for tool in xscreensaver xscreensaver-command import convert; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "xscreensaver_host_test: $tool is not installed: skipped"
-    exit 77
-  fi
-done
+. "$(dirname "$0")/require_tools.sh"
+require_tools xscreensaver_host_test xscreensaver xscreensaver-command import convert
 if [ ! -x /usr/libexec/xscreensaver/xscreensaver-gl-visual ]; then
   echo "xscreensaver_host_test: xscreensaver-gl (the GL visual probe) is not installed: skipped"
   exit 77
@@ -158,7 +154,7 @@ if grep -q "^ERROR\." <<<"$text"; then fail "the log holds errors"; fi
 if [ "$failures" -ne 0 ]; then
   echo "--- the daemon's log:"
   tail -n 30 "$work/daemon.log"
-  echo "--- the hack's log:"
+  echo "--- the hack's log ($(ls -l "$log" 2>&1)):"
   grep -v "^INFO. Класс" <<<"$text" | tail -n 60
   exit 1
 fi
