@@ -140,4 +140,26 @@ void AddCrossedQuads(MeshBuilder& mesh, const Vector3& base, float width, float 
   }
 }
 
+void AddPolygon(MeshBuilder& mesh, Palette& palette, const std::vector<Vector3>& outline, const Vector3& normal,
+                const content::Rgba& base) {
+  if (outline.size() < 3) return;
+  const Vector2 uv = palette.Cell(mesh.LitByLight() ? base : Lit(base, normal));
+  Vector3 centre{0, 0, 0};
+  for (const Vector3& point : outline) centre = centre + point;
+  centre = centre * (1.0f / static_cast<float>(outline.size()));
+  const int32_t middle = mesh.Vertex(centre, uv, normal);
+  std::vector<int32_t> ring;
+  for (const Vector3& point : outline) ring.push_back(mesh.Vertex(point, uv, normal));
+  // Clockwise from the front: the cross product of the first two edges
+  // points along the normal.
+  const Vector3 e1 = outline[0] - centre, e2 = outline[1] - centre;
+  const Vector3 turn{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x};
+  const bool forward = turn.x * normal.x + turn.y * normal.y + turn.z * normal.z > 0;
+  for (size_t i = 0; i < ring.size(); ++i) {
+    const int32_t a = ring[i], b = ring[(i + 1) % ring.size()];
+    if (forward) mesh.Triangle(middle, a, b);
+    else mesh.Triangle(middle, b, a);
+  }
+}
+
 }  // namespace klx::scenebuild

@@ -67,6 +67,10 @@ void AddBox(MeshBuilder& mesh, Palette& palette, const Vector3& centre, const Ve
 // A wheel: a cylinder along the local x axis.
 void AddWheel(MeshBuilder& mesh, Palette& palette, const Vector3& centre, float radius, float halfWidth, float yaw,
               const content::Rgba& base);
+// A flat polygon, star-shaped about the mean of its points (given in order
+// round its edge, either way), facing along `normal`.
+void AddPolygon(MeshBuilder& mesh, Palette& palette, const std::vector<Vector3>& outline, const Vector3& normal,
+                const content::Rgba& base);
 // Two quads crossed at right angles, standing on `base`, textured with the
 // whole picture (v = 0 at the top).
 void AddCrossedQuads(MeshBuilder& mesh, const Vector3& base, float width, float height, float turn);

@@ -12,6 +12,7 @@
 #include "light_map.h"
 #include "particle_effects.h"
 #include "media_folder.h"
+#include "car_model.h"
 #include "mesh_builder.h"
 #include "motion.h"
 #include "random.h"
@@ -286,17 +287,7 @@ Planting Plant(Texture* conifer, Texture* broadleaf, Texture* grassTuft) {
 // The car, built round its own origin facing +z, driving its loop.
 Ref<SceneNode> BuildCar(Palette& palette, TextureEffect* paletteEffect, const Loop& drive) {
   MeshBuilder mesh(true);
-  const Rgba paint{0.62f, 0.08f, 0.06f, 1}, glass{0.10f, 0.13f, 0.18f, 1}, tyre{0.05f, 0.05f, 0.05f, 1};
-  AddBox(mesh, palette, {0, 0.62f, 0}, {0.9f, 0.34f, 2.15f}, 0, paint);
-  AddBox(mesh, palette, {0, 1.16f, -0.25f}, {0.78f, 0.22f, 1.1f}, 0, paint);
-  AddBox(mesh, palette, {0, 1.16f, -0.25f}, {0.8f, 0.16f, 1.12f}, 0, glass);
-  AddBox(mesh, palette, {0.55f, 0.7f, 2.16f}, {0.18f, 0.08f, 0.02f}, 0, Rgba{1.6f, 1.5f, 1.1f, 1});
-  AddBox(mesh, palette, {-0.55f, 0.7f, 2.16f}, {0.18f, 0.08f, 0.02f}, 0, Rgba{1.6f, 1.5f, 1.1f, 1});
-  AddBox(mesh, palette, {0.6f, 0.72f, -2.16f}, {0.16f, 0.07f, 0.02f}, 0, Rgba{0.9f, 0.1f, 0.08f, 1});
-  AddBox(mesh, palette, {-0.6f, 0.72f, -2.16f}, {0.16f, 0.07f, 0.02f}, 0, Rgba{0.9f, 0.1f, 0.08f, 1});
-  for (float side : {-1.0f, 1.0f}) {
-    for (float along : {-1.35f, 1.35f}) AddWheel(mesh, palette, {side * 0.86f, 0.34f, along}, 0.34f, 0.12f, 0, tyre);
-  }
+  AddCarBody(mesh, palette);
   Ref<SceneNode> car(new SceneNode(String("CarGroup")));
   car->AttachChild(mesh.Build("CarBody", paletteEffect).Get());
   Place(*car, drive.poses.front().position);
