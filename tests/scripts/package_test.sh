@@ -20,13 +20,16 @@ deb=$(ls "$work"/klx-saver_*_amd64.deb 2>/dev/null | head -n 1)
 [ -n "$deb" ] || { cat "$work/cpack.log"; echo "FAIL: cpack made no package"; exit 1; }
 echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
 
-contents=$(dpkg-deb --contents "$deb" | awk '{ print $6 }')
+# The listing is read whole first: "grep -q" on a pipe may stop dpkg-deb
+# early, which pipefail counts as a failure.
+listing=$(dpkg-deb --contents "$deb")
+contents=$(awk '{ print $6 }' <<<"$listing")
 for path in ./usr/bin/klx-saver ./usr/libexec/xscreensaver/klx-saver ./usr/share/xscreensaver/config/klx-saver.xml \
     ./usr/share/applications/klx-saver-settings.desktop ./usr/share/icons/hicolor/scalable/apps/klx-saver.svg \
     ./usr/share/man/man6/klx-saver.6.gz ./usr/share/doc/klx-saver/copyright ./usr/share/doc/klx-saver/changelog.gz; do
   grep -qxF "$path" <<<"$contents" || fail "the package lacks $path"
 done
-dpkg-deb --contents "$deb" | grep -q "xscreensaver/klx-saver -> ../../bin/klx-saver" ||
+grep -q "xscreensaver/klx-saver -> ../../bin/klx-saver" <<<"$listing" ||
   fail "the hack is not a link to the program"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "depends: $depends"
