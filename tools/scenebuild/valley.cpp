@@ -400,10 +400,10 @@ bool CastShadows(SceneNode& land, Light* sun, const std::vector<Node*>& casters)
 
 Ref<SceneNode> BuildValley(MediaFolder& media) {
   // Textures.
-  bool ok = media.AddPicture("sky.jpg", PaintSky(1024, 768), false) &&
-            media.AddPicture("lake.jpg", PaintWater(512), false) &&
+  bool ok = media.AddPicture("sky.tga", PaintSky(2048, 1024), false) &&
+            media.AddPicture("lake.tga", PaintWater(512), false) &&
             media.AddImage("ripples.bmp", PaintRipples(256).Get()) &&
-            media.AddPicture("road.jpg", PaintRoad(128, 512), false) &&
+            media.AddPicture("road.tga", PaintRoad(256, 1024), false) &&
             media.AddPicture("conifer.tga", PaintConifer(128, 256), true) &&
             media.AddPicture("broadleaf.tga", PaintBroadleaf(256), true) &&
             media.AddPicture("grass.tga", PaintGrassTuft(128, 64), true) &&
@@ -432,27 +432,27 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   const Vector3 treeAt = fireAt + kFireCloseView * 3.6f;
   const Vector3 fireSideFoot = OnGround(treeAt.x, treeAt.z, -0.3f);
   planting.trees.push_back(TreeShape{fireSideFoot, 7.0f, 2.0f, false});
-  if (!media.AddPicture("terrain.jpg", PaintTerrain(1024), false) ||
+  if (!media.AddPicture("terrain.tga", PaintTerrain(2048), false) ||
       // The hills' shadows are baked into the light map; the trees' fall at
       // run time from the shadow map, with the car's and the person's.
-      !media.AddPicture("terrain_light.jpg", PaintTerrainLight(512, {}), false)) {
+      !media.AddPicture("terrain_light.tga", PaintTerrainLight(512, {}), false)) {
     return Ref<SceneNode>();
   }
 
   Ref<SceneNode> root(new SceneNode(String("Valley")));
-  Ref<Triangles> sky = BuildSky(media.MakeTexture("sky.jpg").Get());
+  Ref<Triangles> sky = BuildSky(media.MakeTexture("sky.tga").Get());
   root->AttachChild(sky.Get());
   Ref<Triangles> terrain =
-      BuildTerrain(media.MakeTexture("terrain.jpg").Get(), media.MakeTexture("terrain_light.jpg").Get());
+      BuildTerrain(media.MakeTexture("terrain.tga").Get(), media.MakeTexture("terrain_light.tga").Get());
   // The land takes the sun's shadows: the ground, the road and what
   // stands on them.
   Ref<SceneNode> land(new SceneNode(String("Land")));
   root->AttachChild(land.Get());
   land->AttachChild(terrain.Get());
-  Ref<Triangles> lake = BuildWater(media.MakeTexture("lake.jpg").Get(), media.MakeTexture("ripples.bmp").Get());
+  Ref<Triangles> lake = BuildWater(media.MakeTexture("lake.tga").Get(), media.MakeTexture("ripples.bmp").Get());
   if (!lake) return Ref<SceneNode>();
   root->AttachChild(lake.Get());
-  land->AttachChild(BuildRoad(media.MakeTexture("road.jpg").Get()).Get());
+  land->AttachChild(BuildRoad(media.MakeTexture("road.tga").Get()).Get());
   land->AttachChild(planting.conifers.Get());
   land->AttachChild(planting.broadleaves.Get());
   land->AttachChild(planting.grass.Get());
