@@ -36,6 +36,8 @@ packages=(
   # holds the GL visual probe the daemon needs to start GL hacks), and the
   # Debian package's checks
   xscreensaver xscreensaver-gl lintian
+  # img2webp for the README's animated preview (scripts/gallery.sh)
+  webp
 )
 
 missing=()
