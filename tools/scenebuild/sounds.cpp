@@ -99,13 +99,19 @@ std::vector<double> CircularNoise(int64_t frames, double smoothing, uint64_t see
 }  // namespace
 
 SoundSamples SynthesizeMusic() {
+  // Two sections of eight chords, eight seconds each: 128 seconds before it
+  // repeats. The first: A minor, F, C, G, A minor, F, D minor, E. The
+  // second climbs higher and ends on E, which leads back to the first.
   const double chordSeconds = 8.0;
-  // A minor, F, C, G, A minor, F, D minor, E: roots and chord tones (MIDI).
-  const int chords[8][3] = {{57, 60, 64}, {53, 57, 60}, {48, 52, 55}, {55, 59, 62},
-                            {57, 60, 64}, {53, 57, 60}, {50, 53, 57}, {52, 56, 59}};
-  Loop loop(chordSeconds * 8, 2);
+  constexpr int kChords = 16;
+  const int chords[kChords][3] = {{57, 60, 64}, {53, 57, 60}, {48, 52, 55}, {55, 59, 62},
+                                  {57, 60, 64}, {53, 57, 60}, {50, 53, 57}, {52, 56, 59},
+                                  {53, 57, 60}, {55, 59, 62}, {52, 55, 59}, {57, 60, 64},
+                                  {50, 53, 57}, {55, 59, 62}, {48, 52, 55}, {52, 56, 59}};
+  Loop loop(chordSeconds * kChords, 2);
   content::Random random(2026);
-  for (int c = 0; c < 8; ++c) {
+  for (int c = 0; c < kChords; ++c) {
+    const bool second = c >= 8;
     const double start = c * chordSeconds;
     for (int n = 0; n < 3; ++n) {
       const double f = NoteFrequency(chords[c][n]);
@@ -113,14 +119,21 @@ SoundSamples SynthesizeMusic() {
       loop.Tone(start, chordSeconds, f * 1.0015, 0.10, 1.8, 2.5, -0.6 + 0.3 * n, 6, 1.6);
       loop.Tone(start, chordSeconds, f * 0.9985, 0.10, 2.2, 2.5, 0.6 - 0.3 * n, 6, 1.6);
     }
-    // The bass: the root, twice per chord.
-    for (int b = 0; b < 2; ++b) loop.Pluck(start + b * 4.0, NoteFrequency(chords[c][0] - 12), 0.32, 1.6, 0.0);
-    // The melody: chord tones and the notes between them, an octave up.
+    // The bass: the root twice per chord; in the second section the root
+    // and then the fifth.
+    for (int b = 0; b < 2; ++b) {
+      const int bass = chords[c][0] - 12 + (second && b == 1 ? 7 : 0);
+      loop.Pluck(start + b * 4.0, NoteFrequency(bass), 0.32, 1.6, 0.0);
+    }
+    // The melody: chord tones and the notes between them, an octave up;
+    // sparser and higher in the second section, in longer notes.
     const int scale[5] = {0, 2, 3, 7, 10};
-    for (int beat = 0; beat < 16; ++beat) {
-      if (random.Unit() < 0.3f) continue;
-      const int note = chords[c][0] + 12 + scale[random.Int(0, 5)] + (random.Unit() < 0.3f ? 12 : 0);
-      loop.Pluck(start + beat * 0.5, NoteFrequency(note), 0.16, 0.7, random.Range(-0.5f, 0.5f));
+    const double step = second ? 1.0 : 0.5;
+    for (int beat = 0; beat < static_cast<int>(chordSeconds / step); ++beat) {
+      if (random.Unit() < (second ? 0.25f : 0.3f)) continue;
+      const int octave = second ? (random.Unit() < 0.6f ? 12 : 0) : (random.Unit() < 0.3f ? 12 : 0);
+      const int note = chords[c][0] + 12 + scale[random.Int(0, 5)] + octave;
+      loop.Pluck(start + beat * step, NoteFrequency(note), 0.16, second ? 1.1 : 0.7, random.Range(-0.5f, 0.5f));
     }
   }
   return loop.Finish(0.8);

@@ -7,7 +7,7 @@
 
 namespace klx::scenebuild {
 
-// A minute of slow evening music in stereo: eight chords of eight seconds
+// Two minutes of slow evening music in stereo: sixteen chords of eight seconds
 // with pads, a bass and a plucked melody.
 content::SoundSamples SynthesizeMusic();
 // The car's engine hum, mono, a loop of four seconds.
