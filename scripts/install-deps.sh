@@ -15,8 +15,9 @@ packages=(
   # OpenGL through libepoxy; Mesa's llvmpipe draws without a GPU (GLX under
   # an X server, EGL with SDL's offscreen driver)
   libepoxy-dev libgl1 libgl1-mesa-dri libegl1 libegl-mesa0
-  # the settings and about dialogs
-  libgtk-3-dev
+  # the settings and about dialogs; cairo and DejaVu Sans set the titles
+  # of the program's pictures
+  libgtk-3-dev libcairo2-dev fonts-dejavu-core
   # sound: OpenAL Soft mixes, libvorbisfile decodes Ogg Vorbis (libvorbisenc
   # encodes the tests' sounds)
   libopenal-dev libvorbis-dev

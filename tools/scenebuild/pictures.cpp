@@ -7,6 +7,7 @@
 #include "canvas.h"
 #include "media_folder.h"
 #include "random.h"
+#include "typeset.h"
 
 namespace klx::scenebuild {
 
@@ -64,12 +65,6 @@ Canvas PaintVista(int width, int height) {
   return canvas;
 }
 
-void CentredText(Canvas& canvas, const std::string& text, float y, float scale, const Rgba& color) {
-  const float x = (canvas.Width() - Canvas::TextWidth(text, scale)) * 0.5f;
-  canvas.Text(text, x + scale * 0.25f, y + scale * 0.25f, scale, Rgba{0, 0, 0, 0.55f});
-  canvas.Text(text, x, y, scale, color);
-}
-
 // A corner ornament, drawn for the top-left corner and mirrored.
 Canvas PaintCorner(int size, bool right, bool bottom) {
   Canvas canvas(size, size, Rgba{1, 1, 1, 0});
@@ -102,10 +97,11 @@ Canvas PaintDigit(char glyph) {
 }  // namespace
 
 bool PaintProgramPictures(MediaFolder& custom) {
+  const Rgba cream{1.0f, 0.95f, 0.85f, 1}, amber{1.0f, 0.82f, 0.55f, 1};
   Canvas loader = PaintVista(1024, 768);
-  CentredText(loader, "3D SCREENSAVER", 150.0f, 9.0f, Rgba{1.0f, 0.95f, 0.85f, 1});
-  CentredText(loader, "EVENING VALLEY", 235.0f, 5.0f, Rgba{1.0f, 0.85f, 0.6f, 1});
-  CentredText(loader, "LOADING...", 690.0f, 4.0f, Rgba{1.0f, 0.95f, 0.85f, 1});
+  TypesetCentred(loader, "3D SCREENSAVER", 210.0f, TypeStyle{78.0f, true, 3.0f, cream, 0.55f});
+  TypesetCentred(loader, "EVENING VALLEY", 268.0f, TypeStyle{30.0f, false, 12.0f, amber, 0.5f});
+  TypesetCentred(loader, "LOADING", 712.0f, TypeStyle{22.0f, false, 8.0f, cream, 0.5f});
   bool ok = custom.AddPicture("loader.jpg", loader, false);
   const struct {
     const char* name;
@@ -124,15 +120,25 @@ bool PaintProgramPictures(MediaFolder& custom) {
   for (const auto& digit : digits) ok = ok && custom.AddPicture(digit.name, PaintDigit(digit.glyph), true);
 
   Canvas preview = PaintVista(152, 112);
+  TypesetCentred(preview, "3D SCREENSAVER", 24.0f, TypeStyle{12.0f, true, 0.5f, cream, 0.6f});
   ok = ok && custom.AddPicture("preview.bmp", preview, false);
   Canvas settings = PaintVista(400, 120);
-  CentredText(settings, "3D SCREENSAVER", 22.0f, 4.0f, Rgba{1.0f, 0.95f, 0.85f, 1});
+  TypesetCentred(settings, "3D SCREENSAVER", 48.0f, TypeStyle{32.0f, true, 1.5f, cream, 0.55f});
   ok = ok && custom.AddPicture("settings.bmp", settings, false);
+  // The studio's mark: a low sun over a line of water, and the name beside
+  // it, sized to fit the space right of the sun.
   Canvas logo(160, 80, Rgba{0.10f, 0.10f, 0.16f, 1});
-  logo.Disc(40, 40, 26, Rgba{1.0f, 0.62f, 0.30f, 1}, 2.0f);
-  logo.Polygon({14, 48, 66, 48, 66, 70, 14, 70}, Rgba{0.10f, 0.10f, 0.16f, 1});
-  logo.Text("VELMORA", 74, 26, 2.2f, Rgba{1.0f, 0.92f, 0.8f, 1});
-  logo.Text("STUDIO", 74, 46, 2.2f, Rgba{1.0f, 0.75f, 0.5f, 1});
+  logo.Disc(38, 40, 24, Rgba{1.0f, 0.62f, 0.30f, 1}, 2.0f);
+  logo.Polygon({12, 46, 64, 46, 64, 70, 12, 70}, Rgba{0.10f, 0.10f, 0.16f, 1});
+  logo.Line(12, 50, 64, 50, 2.0f, Rgba{1.0f, 0.62f, 0.30f, 0.6f});
+  TypeStyle name{16.0f, true, 1.0f, Rgba{1.0f, 0.92f, 0.8f, 1}, 0.0f};
+  while (name.size > 8.0f && TypesetWidth("VELMORA", name) > 160.0f - 72.0f - 6.0f) name.size -= 0.5f;
+  TypeStyle studio = name;
+  studio.bold = false;
+  studio.spacing = 3.0f;
+  studio.color = Rgba{1.0f, 0.75f, 0.5f, 1};
+  Typeset(logo, "VELMORA", 72.0f, 38.0f, name);
+  Typeset(logo, "STUDIO", 72.0f, 38.0f + name.size * 1.2f, studio);
   ok = ok && custom.AddPicture("logo.bmp", logo, false);
   return ok;
 }
