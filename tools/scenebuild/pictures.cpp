@@ -80,17 +80,19 @@ Canvas PaintCorner(int size, bool right, bool bottom) {
   return canvas;
 }
 
-// A clock glyph: light text with a dark outline on a clear tile.
+// A clock glyph: light type with a dark outline on a clear tile, drawn
+// large enough to stay sharp where the overlay scales it up on a 4K screen.
+// Every glyph sits on the same baseline; a glyph too wide for its tile is
+// narrowed.
 Canvas PaintDigit(char glyph) {
-  const int width = 32, height = 48;
+  const int width = 128, height = 160;
   Canvas canvas(width, height, Rgba{1, 1, 1, 0});
-  const float scale = 5.0f;
-  const float x = (width - 5 * scale) * 0.5f, y = (height - 7 * scale) * 0.5f;
   const std::string text(1, glyph);
-  for (int dy = -1; dy <= 1; ++dy) {
-    for (int dx = -1; dx <= 1; ++dx) canvas.Text(text, x + dx * 1.5f, y + dy * 1.5f, scale, Rgba{0, 0, 0, 0.8f}, 1.0f);
-  }
-  canvas.Text(text, x, y, scale, Rgba{1.0f, 0.95f, 0.85f, 1}, 0.8f);
+  TypeStyle style{150.0f, true, 0.0f, Rgba{1.0f, 0.95f, 0.85f, 1}, 0.0f, 6.0f, 1.0f};
+  const float room = static_cast<float>(width) - 2.0f * style.outline - 4.0f;
+  const float natural = TypesetWidth(text, style);
+  if (natural > room) style.stretch = room / natural;
+  Typeset(canvas, text, (static_cast<float>(width) - TypesetWidth(text, style)) * 0.5f, 135.0f, style);
   return canvas;
 }
 

@@ -29,32 +29,66 @@ float Layout(cairo_t* cr, const std::string& text, const TypeStyle& style, Draw 
     cairo_text_extents_t extents;
     cairo_text_extents(cr, letter, &extents);
     draw(letter, pen);
-    pen += static_cast<float>(extents.x_advance) + (i + 1 < text.size() ? style.spacing : 0.0f);
+    pen += static_cast<float>(extents.x_advance) * style.stretch + (i + 1 < text.size() ? style.spacing : 0.0f);
   }
   return pen;
 }
 
-// The coverage of the text (and, blurred and offset, of its shadow) over
-// the canvas, blended in.
-void Paint(content::Canvas& canvas, const std::string& text, float x, float baseline, const TypeStyle& style) {
-  const int width = canvas.Width(), height = canvas.Height();
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
+// The text's outlines as a path, stretched across as the style asks.
+void TextPath(cairo_t* cr, const std::string& text, float x, float baseline, const TypeStyle& style) {
+  Layout(cr, text, style, [&](const char* letter, float pen) {
+    cairo_save(cr);
+    cairo_translate(cr, x + pen, baseline);
+    cairo_scale(cr, style.stretch, 1.0);
+    cairo_move_to(cr, 0, 0);
+    cairo_text_path(cr, letter);
+    cairo_restore(cr);
+  });
+}
+
+// A coverage layer of the canvas's size: the text filled, or stroked
+// `strokeWidth` wide.
+cairo_surface_t* Coverage(const content::Canvas& canvas, const std::string& text, float x, float baseline,
+                          const TypeStyle& style, float strokeWidth) {
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, canvas.Width(), canvas.Height());
   cairo_t* cr = cairo_create(surface);
   SelectFont(cr, style);
-  Layout(cr, text, style, [&](const char* letter, float pen) {
-    cairo_move_to(cr, x + pen, baseline);
-    cairo_show_text(cr, letter);
-  });
+  TextPath(cr, text, x, baseline, style);
+  if (strokeWidth > 0.0f) {
+    cairo_set_line_width(cr, strokeWidth);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_stroke_preserve(cr);
+  }
+  cairo_fill(cr);
+  cairo_destroy(cr);
   cairo_surface_flush(surface);
-  const unsigned char* data = cairo_image_surface_get_data(surface);
-  const int stride = cairo_image_surface_get_stride(surface);
+  return surface;
+}
+
+// Blends the layer's coverage into the canvas in `color`, times `opacity`.
+void BlendLayer(content::Canvas& canvas, cairo_surface_t* layer, const content::Rgba& color, float opacity) {
+  const unsigned char* data = cairo_image_surface_get_data(layer);
+  const int stride = cairo_image_surface_get_stride(layer);
+  for (int py = 0; py < canvas.Height(); ++py) {
+    for (int px = 0; px < canvas.Width(); ++px) {
+      const float a = data[static_cast<size_t>(py) * stride + px] / 255.0f;
+      if (a > 0.0f) canvas.Blend(px, py, color, opacity * a);
+    }
+  }
+}
+
+// The shadow (the letters' coverage blurred and moved down and right), the
+// outline, then the letters.
+void Paint(content::Canvas& canvas, const std::string& text, float x, float baseline, const TypeStyle& style) {
+  const int width = canvas.Width(), height = canvas.Height();
+  cairo_surface_t* letters = Coverage(canvas, text, x, baseline, style, 0.0f);
+  const unsigned char* data = cairo_image_surface_get_data(letters);
+  const int stride = cairo_image_surface_get_stride(letters);
   auto coverage = [&](int px, int py) {
     if (px < 0 || py < 0 || px >= width || py >= height) return 0.0f;
     return data[static_cast<size_t>(py) * stride + px] / 255.0f;
   };
   if (style.shadow > 0.0f) {
-    // A soft shadow below and right of the letters: a small box blur of the
-    // coverage, offset by a twentieth of the size.
     const int offset = std::max(1, static_cast<int>(std::lround(style.size / 20.0f)));
     const int radius = std::max(1, static_cast<int>(std::lround(style.size / 24.0f)));
     const float area = static_cast<float>((2 * radius + 1) * (2 * radius + 1));
@@ -68,14 +102,13 @@ void Paint(content::Canvas& canvas, const std::string& text, float x, float base
       }
     }
   }
-  for (int py = 0; py < height; ++py) {
-    for (int px = 0; px < width; ++px) {
-      const float a = coverage(px, py);
-      if (a > 0.0f) canvas.Blend(px, py, style.color, a);
-    }
+  if (style.outline > 0.0f) {
+    cairo_surface_t* outline = Coverage(canvas, text, x, baseline, style, style.outline * 2.0f);
+    BlendLayer(canvas, outline, content::Rgba{0.02f, 0.02f, 0.03f, 1}, 0.85f);
+    cairo_surface_destroy(outline);
   }
-  cairo_destroy(cr);
-  cairo_surface_destroy(surface);
+  BlendLayer(canvas, letters, style.color, 1.0f);
+  cairo_surface_destroy(letters);
 }
 
 }  // namespace

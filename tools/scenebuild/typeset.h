@@ -16,6 +16,8 @@ struct TypeStyle {
   float spacing = 0.0f;       // extra pixels between letters
   content::Rgba color{1, 1, 1, 1};
   float shadow = 0.5f;        // the shadow's opacity (0: none)
+  float outline = 0.0f;       // a dark outline this many pixels wide (0: none)
+  float stretch = 1.0f;       // across: below 1 narrows the letters
 };
 
 // The text's width in pixels.
