@@ -100,7 +100,7 @@ float SunReaches(const Vector3& p, const std::vector<TreeShape>& trees) {
   return light;
 }
 
-content::Canvas PaintTerrainLight(int size, const std::vector<TreeShape>& trees) {
+content::Canvas PaintTerrainLight(int size, const std::vector<TreeShape>& trees, const std::vector<GroundGlow>& glows) {
   content::Canvas canvas(size, size);
   const float texel = kWorldSize / static_cast<float>(size);
   const content::Rgba sunLight{1.05f, 0.74f, 0.46f, 1};
@@ -119,9 +119,15 @@ content::Canvas PaintTerrainLight(int size, const std::vector<TreeShape>& trees)
       float sun = std::max(0.0f, n.Dot(SunDirection()));
       if (sun > 0.0f) sun *= SunReaches(ground, trees);
       const float sky = 0.55f + 0.45f * std::clamp(n.y, -1.0f, 1.0f);
-      canvas.At(x, y) = content::Rgba{(skyLight.r * sky + sunLight.r * sun) / kLightMapRange,
-                                      (skyLight.g * sky + sunLight.g * sun) / kLightMapRange,
-                                      (skyLight.b * sky + sunLight.b * sun) / kLightMapRange, 1};
+      Vector3 glow{0, 0, 0};
+      for (const GroundGlow& g : glows) {
+        const float distance = std::hypot(wx - g.centre.x, z - g.centre.z);
+        const float t = std::clamp(1.0f - distance / g.radius, 0.0f, 1.0f);
+        glow = glow + g.color * (t * t * (3.0f - 2.0f * t));
+      }
+      canvas.At(x, y) = content::Rgba{(skyLight.r * sky + sunLight.r * sun + glow.x) / kLightMapRange,
+                                      (skyLight.g * sky + sunLight.g * sun + glow.y) / kLightMapRange,
+                                      (skyLight.b * sky + sunLight.b * sun + glow.z) / kLightMapRange, 1};
     }
   }
   return canvas;

@@ -29,6 +29,14 @@ float SunReaches(const Vector3& p, const std::vector<TreeShape>& trees);
 
 // The light map over the whole terrain, laid out as the terrain picture
 // (x across, north at the top).
-content::Canvas PaintTerrainLight(int size, const std::vector<TreeShape>& trees);
+// A warm light on the ground round a point (a campfire's), falling off
+// smoothly to nothing at `radius`.
+struct GroundGlow {
+  Vector3 centre;
+  float radius = 0;
+  Vector3 color;  // added light at the centre
+};
+content::Canvas PaintTerrainLight(int size, const std::vector<TreeShape>& trees,
+                                  const std::vector<GroundGlow>& glows = {});
 
 }  // namespace klx::scenebuild

@@ -435,7 +435,9 @@ Ref<SceneNode> BuildValley(MediaFolder& media) {
   if (!media.AddPicture("terrain.tga", PaintTerrain(2048), false) ||
       // The hills' shadows are baked into the light map; the trees' fall at
       // run time from the shadow map, with the car's and the person's.
-      !media.AddPicture("terrain_light.tga", PaintTerrainLight(512, {}), false)) {
+      // The campfire lights the ground round it.
+      !media.AddPicture("terrain_light.tga",
+                        PaintTerrainLight(512, {}, {GroundGlow{fireAt, 5.0f, Vector3{1.0f, 0.36f, 0.08f}}}), false)) {
     return Ref<SceneNode>();
   }
 
