@@ -400,7 +400,7 @@ bool CastShadows(SceneNode& land, Light* sun, const std::vector<Node*>& casters)
 
 Ref<SceneNode> BuildValley(MediaFolder& media) {
   // Textures.
-  bool ok = media.AddPicture("sky.tga", PaintSky(2048, 1024), false) &&
+  bool ok = media.AddPicture("sky.tga", PaintSky(1024, 768), false) &&
             media.AddPicture("lake.tga", PaintWater(512), false) &&
             media.AddImage("ripples.bmp", PaintRipples(256).Get()) &&
             media.AddPicture("road.tga", PaintRoad(256, 1024), false) &&
