@@ -197,7 +197,9 @@ Canvas PaintGrassTuft(int width, int height) {
     const float x0 = random.Range(w * 0.1f, w * 0.9f);
     const float lean = random.Range(-0.35f, 0.35f) * h;
     const float tall = random.Range(0.45f, 0.98f) * h;
-    const Rgba blade = Mix(Rgba{0.16f, 0.26f, 0.08f, 1}, Rgba{0.62f, 0.52f, 0.22f, 1}, random.Unit() * 0.8f);
+    // Green to straw; the evening keeps the dry blades from glaring against
+    // the darkening ground.
+    const Rgba blade = Mix(Rgba{0.13f, 0.22f, 0.07f, 1}, Rgba{0.50f, 0.43f, 0.19f, 1}, random.Unit() * 0.65f);
     canvas.Line(x0, h, x0 + lean * 0.5f, h - tall * 0.6f, 2.2f, blade);
     canvas.Line(x0 + lean * 0.5f, h - tall * 0.6f, x0 + lean, h - tall, 1.3f, blade);
   }
