@@ -138,7 +138,7 @@ bool AddViews(SceneNode& root, const Subjects& subjects) {
       [](float s) { return AboveGround(Lerp(OnGround(150, 20, 7), OnGround(146, 58, 7), Ease(s)), 5.0f); },
       [&](float) { return lakeCentre; }, 14.0);
   views.Add("Camera04", 14.0, lake, &eastSlope);
-  const Loop northEnd = Move([](float s) { return Lerp(OnGround(40, 192, 14), OnGround(26, 170, 8), Ease(s)); },
+  const Loop northEnd = Move([](float s) { return Lerp(OnGround(40, 192, 22), OnGround(26, 170, 12), Ease(s)); },
                              [](float s) { return Lerp({-20, 0, 0}, {0, 0, 40}, Ease(s)); }, 15.0);
   views.Add("Camera06", 15.0, nullptr, &northEnd);
   const Loop westArc = Move(
