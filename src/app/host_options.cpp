@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/saver_mode.h"
 #include "app/settings_text.h"
 
 namespace klx {
@@ -15,18 +16,10 @@ std::string_view OptionName(std::string_view word) {
   return word;
 }
 
-// The words of the command line after the program name, which is quoted
-// when it holds a blank.
+// The words of the command line after its program name.
 void SplitCommandLine(std::string_view line, std::string_view* program, std::vector<std::string_view>* words) {
-  size_t at = 0;
-  if (!line.empty() && line[0] == '"') {
-    const size_t close = line.find('"', 1);
-    at = close == std::string_view::npos ? line.size() : close + 1;
-  } else {
-    at = line.find(' ');
-    if (at == std::string_view::npos) at = line.size();
-  }
-  *program = line.substr(0, at);
+  *program = ProgramName(line);
+  size_t at = program->size();
   while (at < line.size()) {
     while (at < line.size() && line[at] == ' ') ++at;
     const size_t end = line.find(' ', at);

@@ -1,5 +1,7 @@
 #include "app/saver_mode.h"
 
+#include <algorithm>
+
 namespace klx {
 
 namespace {
@@ -21,16 +23,19 @@ uint64_t ReadHandle(std::string_view text, size_t at) {
 
 }  // namespace
 
-SaverCommand ParseSaverCommandLine(std::string_view commandLine) {
-  size_t at = 0;
+std::string_view ProgramName(std::string_view commandLine) {
+  size_t end = 0;
   if (!commandLine.empty() && commandLine[0] == '"') {
     const size_t close = commandLine.find('"', 1);
-    at = close == std::string_view::npos ? commandLine.size() : close + 1;
+    end = close == std::string_view::npos ? commandLine.size() : close + 1;
   } else {
-    const size_t blank = commandLine.find(' ');
-    at = blank == std::string_view::npos ? commandLine.size() : blank + 1;
+    end = std::min(commandLine.find(' '), commandLine.size());
   }
-  const size_t dash = commandLine.find_first_of("/-", at);
+  return commandLine.substr(0, end);
+}
+
+SaverCommand ParseSaverCommandLine(std::string_view commandLine) {
+  const size_t dash = commandLine.find_first_of("/-", ProgramName(commandLine).size());
   SaverCommand command;
   if (dash == std::string_view::npos) return command;  // Configure
   const char letter = dash + 1 < commandLine.size() ? Lower(commandLine[dash + 1]) : '\0';

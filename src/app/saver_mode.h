@@ -22,6 +22,10 @@ struct SaverCommand {
   uint64_t parentWindow = 0;  // 0 when none
 };
 
+// The program name at the start of a command line: quoted when it holds a
+// blank (quotes kept), else up to the first blank.
+std::string_view ProgramName(std::string_view commandLine);
+
 // Parses a whole command line, program name first (quoted or up to the
 // first blank). No switch at all means Configure; a switch letter other
 // than a, c, p or t (or none) means Saver.
