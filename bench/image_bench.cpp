@@ -19,6 +19,7 @@
 #include "core/codec.h"
 #include "core/codec_manager.h"
 #include "core/lifecycle.h"
+#include "engine_session.h"
 #include "vfs/memory_file.h"
 
 namespace {
@@ -150,21 +151,13 @@ double LibjpegSeconds(const std::vector<uint8_t>& jpeg, int runs) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / runs;
 }
 
+// A built-in codec by name; the engine must be running.
 klx::ImageCodec* ImageCodecNamed(const char* name) {
-  // Built-in codec modules register at engine start; the codecs are made on
-  // demand. Another benchmark of the run may have started the engine
-  // already, so the codec is asked for first and the engine started only
-  // when it is not there.
-  auto load = [name]() -> klx::ImageCodec* {
-    klx::Codec* codec = nullptr;
-    if (klx::CodecManager::LoadCodec(klx::String(name), &codec) != klx::kOk || codec == nullptr ||
-        codec->GetCodecType() != klx::kImageCodecType)
-      return nullptr;
-    return static_cast<klx::ImageCodec*>(codec);
-  };
-  if (klx::ImageCodec* codec = load()) return codec;
-  if (klx::EngineStart() != klx::kOk) return nullptr;
-  return load();
+  klx::Codec* codec = nullptr;
+  if (klx::CodecManager::LoadCodec(klx::String(name), &codec) != klx::kOk || codec == nullptr ||
+      codec->GetCodecType() != klx::kImageCodecType)
+    return nullptr;
+  return static_cast<klx::ImageCodec*>(codec);
 }
 
 // Decodes the bytes through the codec as a file of that name.
@@ -184,7 +177,8 @@ bool SameRowsFlipped(const uint8_t* bottomFirst, const uint8_t* topFirst, size_t
 
 void BM_JpegDecodeCodec2048(benchmark::State& state) {
   const std::vector<uint8_t>& jpeg = JpegBytes();
-  klx::ImageCodec* codec = ImageCodecNamed("JPGImageCodec");
+  klx::EngineSession engine;
+  klx::ImageCodec* codec = engine.Started() ? ImageCodecNamed("JPGImageCodec") : nullptr;
   if (codec == nullptr) {
     state.SkipWithError("JPGImageCodec is not available");
     return;
@@ -315,7 +309,8 @@ std::vector<uint8_t> EncodeTargaRunLength(const std::vector<uint8_t>& bgra) {
 void BM_TargaRunLengthDecode(benchmark::State& state) {
   static const std::vector<uint8_t> source = MakeTargaPixels();
   static const std::vector<uint8_t> targa = EncodeTargaRunLength(source);
-  klx::ImageCodec* codec = ImageCodecNamed("TGAImageCodec");
+  klx::EngineSession engine;
+  klx::ImageCodec* codec = engine.Started() ? ImageCodecNamed("TGAImageCodec") : nullptr;
   if (codec == nullptr) {
     state.SkipWithError("TGAImageCodec is not available");
     return;

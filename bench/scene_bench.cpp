@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/lifecycle.h"
+#include "engine_session.h"
 #include "core/memory_stream.h"
 #include "scene/point_bounds.h"
 #include "scene/scene_node.h"
@@ -75,15 +76,7 @@ void Grow(Tree& tree, SceneNode* parent, int depth, int branching, int count, fl
   }
 }
 
-// The benchmark library calls each benchmark several times; the engine
-// starts once for all of them.
-void StartEngineOnce() {
-  static const bool started = EngineStart() == kOk;
-  if (!started) std::abort();  // nothing to measure without the engine
-}
-
 Tree MakeTree(int count) {
-  StartEngineOnce();
   Tree tree;
   int branching = 2;
   while (std::pow(branching, 6) < count) ++branching;
@@ -93,6 +86,8 @@ Tree MakeTree(int count) {
 }
 
 void BM_SceneUpdateAndCull(benchmark::State& state) {
+  EngineSession engine;
+  if (!engine.Started()) return state.SkipWithError("engine start failed");
   Tree tree = MakeTree(static_cast<int>(state.range(0)));
   BenchContext context;
   for (auto _ : state) {
@@ -109,6 +104,8 @@ void BM_SceneUpdateAndCull(benchmark::State& state) {
 BENCHMARK(BM_SceneUpdateAndCull)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 void BM_SceneUpdateOnly(benchmark::State& state) {
+  EngineSession engine;
+  if (!engine.Started()) return state.SkipWithError("engine start failed");
   Tree tree = MakeTree(static_cast<int>(state.range(0)));
   for (auto _ : state) tree.root->UpdateGeometricState(1.0 / 60, true);
   state.counters["ns_per_node"] = benchmark::Counter(static_cast<double>(state.iterations()) * tree.nodes,
@@ -119,7 +116,8 @@ BENCHMARK(BM_SceneUpdateOnly)->Arg(100000)->Unit(benchmark::kMicrosecond);
 // Loading a stored tree of scene nodes: each child's subtree is walked once
 // as it is attached, to refuse children that would hold their parent.
 void BM_SceneLoad(benchmark::State& state) {
-  StartEngineOnce();
+  EngineSession engine;
+  if (!engine.Started()) return state.SkipWithError("engine start failed");
   const int count = static_cast<int>(state.range(0));
   int branching = 2;
   while (std::pow(branching, 6) < count) ++branching;
@@ -191,7 +189,8 @@ void BM_PointBoundsSimd(benchmark::State& state) {
 }
 
 void BM_SphereGenerateFromVertices(benchmark::State& state) {
-  if (EngineStart() != kOk) return state.SkipWithError("engine start failed");
+  EngineSession engine;
+  if (!engine.Started()) return state.SkipWithError("engine start failed");
   const std::vector<Vector3> points = Points(static_cast<int>(state.range(0)));
   Ref<SphereBoundingVolume> sphere(new SphereBoundingVolume());
   for (auto _ : state) sphere->GenerateFromVertices(points.data(), static_cast<int32_t>(points.size()));

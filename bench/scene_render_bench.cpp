@@ -61,7 +61,7 @@ void BM_ThousandTexturedMeshes(benchmark::State& state) {
     Ref<Vector2Buffer> uv(new Vector2Buffer(String(), static_cast<int32_t>(uvs.size()), uvs.data()));
     Ref<IntBuffer> indices(new IntBuffer(String(), static_cast<int32_t>(list.size()), list.data()));
     Ref<Image> image(new Image(String("checker"), kImageRGB8, 64, 64));
-    for (int i = 0; i < 64 * 64 * 3; ++i) image->GetPixels()[i] = static_cast<uint8_t>(((i / 3) % 64 / 8 + (i / 3) / 512) % 2 * 200 + 30);
+    for (int i = 0; i < 64 * 64 * 3; ++i) image->EditPixels()[i] = static_cast<uint8_t>(((i / 3) % 64 / 8 + (i / 3) / 512) % 2 * 200 + 30);
     Ref<Texture> texture(new Texture(String("checker")));
     texture->SetImage(image.Get());
     Ref<SceneNode> root(new SceneNode(String("root"), 0, 1024));

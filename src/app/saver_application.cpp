@@ -2,12 +2,17 @@
 
 #include <SDL.h>
 #include <sys/resource.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <thread>
 
 #include "app/settings_store.h"
 #include "app/settings_text.h"
@@ -483,10 +488,20 @@ int SaverApplication::Initialize() {
       LogError(KLX_TEXT("Невозможно закэшировать данные скринсейвера."));
       return kFailed;
     }
+    ReturnFreedMemory();
     if (StopBeforePlaying()) return kOk;
   }
   running_ = !StopRequested();
   return kOk;
+}
+
+void SaverApplication::ReturnFreedMemory() {
+  // Loading freed the decoded pictures and the upload buffers, but the C
+  // library keeps freed blocks for reuse; the run never needs that much
+  // again, so the pages go back to the system.
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
 }
 
 bool SaverApplication::HostWindowGone() {
@@ -540,6 +555,8 @@ int SaverApplication::RunFrameLoop() {
   Renderer* renderer = GetRenderer();
   if (renderer == nullptr) return kFailed;
   frameTimer_.Reset();
+  framePacer_.SetRefreshRate(GetSystemWindowRefreshRate(renderer->GetWindow()));
+  LogInfo(KLX_TEXT("Период кадра не менее %.2f мс."), framePacer_.GetPeriod() * 1000.0);
   bool frameRefused = false;
   while (running_) {
     if (StopRequested()) {
@@ -571,6 +588,7 @@ int SaverApplication::RunFrameLoop() {
       // say so once rather than every frame.
       if (!frameRefused) LogError(KLX_TEXT("Неудачно начало рендеринга."));
       frameRefused = true;
+      WaitForNextFrame();
       continue;
     }
     frameRefused = false;
@@ -580,8 +598,15 @@ int SaverApplication::RunFrameLoop() {
     }
     DrawOverlay();
     renderer->EndFrame();
+    WaitForNextFrame();
   }
   return kOk;
+}
+
+void SaverApplication::WaitForNextFrame() {
+  const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  const double wait = framePacer_.WaitAfterFrame(now);
+  if (wait > 0) std::this_thread::sleep_for(std::chrono::duration<double>(wait));
 }
 
 void SaverApplication::OnInputEvent(const InputEvent& event) {

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/frame_pacer.h"
 #include "app/frame_timer.h"
 #include "app/host_options.h"
 #include "app/overlay.h"
@@ -131,6 +132,10 @@ class SaverApplication : public InputHandler {
   // In a hosted run: whether the host's window has gone (checked twice a
   // second).
   bool HostWindowGone();
+  // Holds the frame loop to the display's refresh (see FramePacer).
+  void WaitForNextFrame();
+  // Gives the memory freed while loading back to the system.
+  static void ReturnFreedMemory();
   int RunSettingsDialog();
   int ShowLoadingScreen();
   void DrawOverlay();
@@ -157,6 +162,7 @@ class SaverApplication : public InputHandler {
   int32_t displayWidth_ = 800;
   int32_t displayHeight_ = 600;
   FrameTimer frameTimer_;
+  FramePacer framePacer_;
   FpsCounter fpsCounter_;
   double totalTime_ = 0.0;
   double lastHostCheck_ = 0.0;

@@ -59,9 +59,30 @@ Image::~Image() { delete[] pixels_; }
 uint32_t Image::GetDataSize() const { return ImageDataSize(format_, width_, height_, 1); }
 
 void Image::SetPixels(uint8_t* pixels) {
+  matchesFile_ = false;
+  released_ = false;
   if (pixels == pixels_) return;
   delete[] pixels_;
   pixels_ = pixels;
+}
+
+bool Image::ReleasePixels() {
+  if (!matchesFile_ || pixels_ == nullptr) return false;
+  delete[] pixels_;
+  pixels_ = nullptr;
+  released_ = true;
+  return true;
+}
+
+bool Image::RestorePixels() {
+  if (!released_) return pixels_ != nullptr;
+  VirtualFile* file = FileManager::FindFile(fileName_);
+  if (file == nullptr || LoadFromFile(file) != kOk) {
+    LogError(KLX_TEXT("Невозможно загрузить изображение из файла. ID[%d] Имя[%s] Файл[%s]"), GetID(),
+             GetName().CStr(), fileName_.CStr());
+    return false;
+  }
+  return pixels_ != nullptr;
 }
 
 bool Image::AllocatePixels() {
@@ -93,6 +114,10 @@ int Image::LoadFromFile(VirtualFile* file) {
     LogError(KLX_TEXT("Неудачна загрузка изображения [%s]."), GetName().CStr());
     return kFailed;
   }
+  // Only a file the file manager gives again under the image's file name
+  // can restore released pixels.
+  matchesFile_ = !fileName_.IsEmpty() && FileManager::FindFile(fileName_) == file;
+  released_ = false;
   return kOk;
 }
 

@@ -58,15 +58,34 @@ class Image : public Object {
   uint32_t GetWidth() const { return width_; }
   uint32_t GetHeight() const { return height_; }
   uint32_t GetFormat() const { return format_; }
-  uint8_t* GetPixels() const { return pixels_; }
+  // The pixels to read; null while there are none (see ReleasePixels).
+  const uint8_t* GetPixels() const { return pixels_; }
+  // The pixels to change in place. The image no longer matches its file,
+  // so its pixels are kept from now on.
+  uint8_t* EditPixels() {
+    matchesFile_ = false;
+    return pixels_;
+  }
+
+  // Frees the pixels of an image that its file can give again (decoded and
+  // not changed since); true when they were freed. A texture's pixels are
+  // not needed once the device holds a copy.
+  bool ReleasePixels();
+  // Decodes the file again after ReleasePixels; true when the image has
+  // pixels afterwards (also when they were never released).
+  bool RestorePixels();
 
   // For codecs: the decoded size and format, then the buffer (made with
   // new[]; the image takes it and frees the previous one).
   void SetSize(uint32_t width, uint32_t height) {
     width_ = width;
     height_ = height;
+    matchesFile_ = false;
   }
-  void SetFormat(uint32_t format) { format_ = format; }
+  void SetFormat(uint32_t format) {
+    format_ = format;
+    matchesFile_ = false;
+  }
   void SetPixels(uint8_t* pixels);
 
  protected:
@@ -79,6 +98,9 @@ class Image : public Object {
   uint32_t height_ = 0;
   uint32_t format_ = kImageRGB8;
   uint8_t* pixels_ = nullptr;
+  // Decoded from fileName_ and unchanged since: the pixels may be freed.
+  bool matchesFile_ = false;
+  bool released_ = false;
 };
 
 class VolumeImage : public Image {

@@ -77,6 +77,9 @@ std::unique_ptr<Device> CreateGlDevice(SDL_Window* window, const DeviceSettings&
     return nullptr;
   }
   SDL_GL_MakeCurrent(window, context);
+  // Presents wait for the display's refresh where the driver can; the
+  // frame loop paces itself where it cannot.
+  SDL_GL_SetSwapInterval(1);
   auto device = std::make_unique<GlDevice>(window, context, settings);
   if (!device->Initialize(error)) return nullptr;
   return device;

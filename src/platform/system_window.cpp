@@ -405,6 +405,17 @@ SDL_Window* GetSdlWindow(const SystemWindow* window) {
   return window != nullptr ? window->sdl : nullptr;
 }
 
+double GetSystemWindowRefreshRate(const SystemWindow* window) {
+  SDL_Window* sdl = GetSdlWindow(window);
+  if (sdl == nullptr) return 0;
+  SDL_DisplayMode mode{};
+  if (SDL_GetWindowDisplayMode(sdl, &mode) == 0 && mode.refresh_rate > 0) return mode.refresh_rate;
+  const int display = SDL_GetWindowDisplayIndex(sdl);
+  if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0)
+    return mode.refresh_rate;
+  return 0;
+}
+
 bool IsSystemWindowAlive(SystemWindow* window) {
   if (window == nullptr) return false;
   if (window->childDisplay == nullptr) return true;

@@ -31,6 +31,9 @@ struct SystemWindow;
 int DestroySystemWindow(SystemWindow* window);
 
 SDL_Window* GetSdlWindow(const SystemWindow* window);
+// The refresh rate of the display the window is on, in Hz; 0 when the
+// display does not say.
+double GetSystemWindowRefreshRate(const SystemWindow* window);
 
 // Whether the window still exists (a host may destroy the parent of a
 // child window, and the child with it).

@@ -109,7 +109,7 @@ d3d::IndexBuffer* DeviceResourceCache::IndexBufferOf(IntBuffer* buffer) {
 }
 
 bool DeviceResourceCache::UploadTexture(BaseTexture* texture, d3d::BaseTexture* copy) {
-  const Image* image = nullptr;
+  Image* image = nullptr;
   uint32_t faces = 1;
   uint32_t slices = 1;
   if (auto* plain = DynamicCast<Texture>(texture)) {
@@ -121,7 +121,7 @@ bool DeviceResourceCache::UploadTexture(BaseTexture* texture, d3d::BaseTexture* 
     image = volume->GetImage();
     if (image != nullptr) slices = volume->GetImage()->GetDepth();
   }
-  if (image == nullptr || image->GetPixels() == nullptr) return false;
+  if (image == nullptr || !image->RestorePixels()) return false;
   const uint32_t width = image->GetWidth();
   const uint32_t height = faces == 6 ? width : image->GetHeight();
   const size_t faceBytes = static_cast<size_t>(width) * height * BytesPerPixel(image->GetFormat());
@@ -139,7 +139,11 @@ bool DeviceResourceCache::UploadTexture(BaseTexture* texture, d3d::BaseTexture* 
       if (!copy->WriteLevel(face, 0, texels.data(), width * texel, 0)) return false;
     }
   }
-  return copy->GenerateMipChain();
+  if (!copy->GenerateMipChain()) return false;
+  // The device holds the pixels now; an image decoded from a file is
+  // decoded again should the copy have to be made anew.
+  image->ReleasePixels();
+  return true;
 }
 
 d3d::BaseTexture* DeviceResourceCache::TextureOf(BaseTexture* texture) {
@@ -147,7 +151,7 @@ d3d::BaseTexture* DeviceResourceCache::TextureOf(BaseTexture* texture) {
   DeviceHandle& handle = texture->Handle();
   auto* copy = static_cast<d3d::BaseTexture*>(handle.handle);
   if (copy == nullptr) {
-    const Image* image = nullptr;
+    Image* image = nullptr;
     std::unique_ptr<d3d::BaseTexture> made;
     const uint32_t levels = static_cast<uint32_t>(std::max(0, texture->GetMipMapCount()));
     if (auto* plain = DynamicCast<Texture>(texture); plain != nullptr && (image = plain->GetImage()) != nullptr) {
@@ -155,11 +159,11 @@ d3d::BaseTexture* DeviceResourceCache::TextureOf(BaseTexture* texture) {
     } else if (auto* cube = DynamicCast<CubeTexture>(texture); cube != nullptr && (image = cube->GetImage()) != nullptr) {
       made = device_->CreateCubeTexture(image->GetWidth(), levels, d3d::kUsageNone, DeviceFormatOf(image->GetFormat()));
     } else if (auto* volume = DynamicCast<VolumeTexture>(texture); volume != nullptr && volume->GetImage() != nullptr) {
-      const VolumeImage* v = volume->GetImage();
+      VolumeImage* v = volume->GetImage();
       made = device_->CreateVolumeTexture(v->GetWidth(), v->GetHeight(), v->GetDepth(), levels, DeviceFormatOf(v->GetFormat()));
       image = v;
     }
-    if (image == nullptr || image->GetPixels() == nullptr) return nullptr;  // binds as null
+    if (image == nullptr || !image->RestorePixels()) return nullptr;  // binds as null
     if (!made) {
       LogError(KLX_TEXT("Невозможно создать системную текстуру для обновления изображения текстуры [%s]."),
                texture->GetName().CStr());

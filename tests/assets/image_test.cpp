@@ -15,7 +15,9 @@
 #include "support/engine_fixture.h"
 #include "support/image_test_support.h"
 #include "support/log_capture.h"
+#include "vfs/file_manager.h"
 #include "vfs/memory_file.h"
+#include "vfs/virtual_directory.h"
 
 namespace klx {
 namespace {
@@ -28,8 +30,56 @@ Ref<Image> ToEngine(const Picture& picture, uint32_t format) {
   Ref<Image> image(new Image(String("made"), format, picture.width, picture.height));
   const size_t row = size_t{picture.width} * picture.channels;
   for (uint32_t y = 0; y < picture.height; ++y)
-    std::memcpy(image->GetPixels() + row * (picture.height - 1 - y), picture.pixels.data() + row * y, row);
+    std::memcpy(image->EditPixels() + row * (picture.height - 1 - y), picture.pixels.data() + row * y, row);
   return image;
+}
+
+TEST_F(ImageTest, OnlyPixelsThatTheFileGivesAgainAreReleasedAndRestored) {
+  const Picture picture = test::MakePicture(8, 4, 3, 7);
+  std::vector<uint8_t> targa;
+  ASSERT_EQ(test::EncodeWithEngine(ToEngine(picture, kImageRGB8).Get(), "p.tga", &targa), 0);
+  auto* file = new MemoryFile(String("p.tga"));
+  auto* content = new uint8_t[targa.size()];
+  std::memcpy(content, targa.data(), targa.size());
+  file->SetContent(content, static_cast<int32_t>(targa.size()));
+  // Files are found in the folders mounted under the root.
+  auto* folder = new VirtualDirectory(String("Pictures"), FileManager::GetRoot());
+  ASSERT_EQ(folder->AddFile(file), kOk);
+
+  Ref<Image> decoded(new Image(file, String()));
+  const std::vector<uint8_t> original(decoded->GetPixels(), decoded->GetPixels() + decoded->GetDataSize());
+  EXPECT_TRUE(decoded->RestorePixels());  // never released: nothing to do
+  ASSERT_TRUE(decoded->ReleasePixels());
+  EXPECT_EQ(decoded->GetPixels(), nullptr);
+  EXPECT_FALSE(decoded->ReleasePixels());
+  ASSERT_TRUE(decoded->RestorePixels());
+  EXPECT_EQ(std::vector<uint8_t>(decoded->GetPixels(), decoded->GetPixels() + decoded->GetDataSize()), original);
+
+  // Made in memory, changed in place, or changed in format: kept.
+  Ref<Image> made = ToEngine(picture, kImageRGB8);
+  EXPECT_FALSE(made->ReleasePixels());
+  Ref<Image> edited(new Image(file, String()));
+  edited->EditPixels()[0] ^= 1;
+  EXPECT_FALSE(edited->ReleasePixels());
+  Ref<Image> reformatted(new Image(file, String()));
+  reformatted->SetFormat(kImageA8);
+  EXPECT_FALSE(reformatted->ReleasePixels());
+
+  // A file outside the file manager cannot give the pixels again.
+  MemoryFile loose{String("loose.tga")};
+  loose.BorrowContent(targa.data(), static_cast<int32_t>(targa.size()));
+  Ref<Image> unlisted(new Image(&loose, String()));
+  ASSERT_NE(unlisted->GetPixels(), nullptr);
+  EXPECT_FALSE(unlisted->ReleasePixels());
+
+  // The file gone after the release: the image says so and stays empty.
+  ASSERT_TRUE(decoded->ReleasePixels());
+  ASSERT_EQ(folder->RemoveFile(file), kOk);
+  delete file;
+  EXPECT_FALSE(decoded->RestorePixels());
+  EXPECT_EQ(decoded->GetPixels(), nullptr);
+  EXPECT_TRUE(log_->Has(kLogError, test::Text("Невозможно загрузить изображение из файла. ID[%d] Имя[%s] Файл[%s]",
+                                              decoded->GetID(), "p.tga", "p.tga")));
 }
 
 TEST_F(ImageTest, FormatsHaveTheirSizesAndSizesThatOverflowAreRefused) {
@@ -212,8 +262,8 @@ TEST_F(ImageTest, SavedTargaAndCubeFilesLoadBackUnchanged) {
   const size_t faceBytes = 6 * 4 * 4;
   for (uint32_t f = 0; f < 6; ++f) {
     Ref<Image> one = ToEngine(face, kImageRGBA8);
-    std::memcpy(cube->GetPixels() + f * faceBytes, one->GetPixels(), faceBytes);
-    cube->GetPixels()[f * faceBytes] = static_cast<uint8_t>(f);  // tell the faces apart
+    std::memcpy(cube->EditPixels() + f * faceBytes, one->GetPixels(), faceBytes);
+    cube->EditPixels()[f * faceBytes] = static_cast<uint8_t>(f);  // tell the faces apart
   }
   std::vector<uint8_t> bytes;
   ASSERT_EQ(test::EncodeWithEngine(cube.Get(), "sky.cube", &bytes), kOk);

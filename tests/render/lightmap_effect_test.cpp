@@ -25,9 +25,9 @@ enum class Level { kShader, kFixedFunction, kOneStage };
 Ref<Texture> SolidTexture(uint8_t r, uint8_t g, uint8_t b) {
   Ref<Image> image(new Image(String(), kImageRGB8, 2, 2));
   for (int i = 0; i < 4; ++i) {
-    image->GetPixels()[i * 3] = r;
-    image->GetPixels()[i * 3 + 1] = g;
-    image->GetPixels()[i * 3 + 2] = b;
+    image->EditPixels()[i * 3] = r;
+    image->EditPixels()[i * 3 + 1] = g;
+    image->EditPixels()[i * 3 + 2] = b;
   }
   Ref<Texture> texture(new Texture(String()));
   texture->SetImage(image.Get());

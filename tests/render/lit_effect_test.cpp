@@ -83,7 +83,7 @@ class LitEffect : public test::EngineTest, public ::testing::WithParamInterface<
 
 Ref<Texture> White() {
   Ref<Image> image(new Image(String(), kImageRGB8, 2, 2));
-  std::fill(image->GetPixels(), image->GetPixels() + 12, 255);
+  std::fill(image->EditPixels(), image->EditPixels() + 12, 255);
   Ref<Texture> texture(new Texture(String("white")));
   texture->SetImage(image.Get());
   return texture;

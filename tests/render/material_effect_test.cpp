@@ -114,7 +114,7 @@ TEST_P(MaterialEffects, ATexturedQuadModulatedByTheColour) {
   // 2x2, rows bottom first: bottom blue, white; top red, green.
   Ref<Image> image(new Image(String("img"), kImageRGB8, 2, 2));
   const uint8_t pixels[12] = {0, 0, 255, 255, 255, 255, 255, 0, 0, 0, 255, 0};
-  std::copy(pixels, pixels + 12, image->GetPixels());
+  std::copy(pixels, pixels + 12, image->EditPixels());
   Ref<Texture> texture(new Texture(String("tex")));
   texture->SetImage(image.Get());
   Ref<TextureEffect> effect(new TextureEffect(String("textured")));

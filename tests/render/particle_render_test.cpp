@@ -45,7 +45,7 @@ class ParticleRendering : public test::EngineTest {
     Ref<Image> glow(new Image(String(), kImageRGBA8, 16, 16));
     for (int y = 0; y < 16; ++y) {
       for (int x = 0; x < 16; ++x) {
-        uint8_t* pixel = glow->GetPixels() + (y * 16 + x) * 4;
+        uint8_t* pixel = glow->EditPixels() + (y * 16 + x) * 4;
         pixel[0] = x < 8 ? 255 : 0;
         pixel[1] = x < 8 ? 0 : 255;
         pixel[2] = 0;

@@ -2,7 +2,8 @@
 // configurations and capabilities, textures of each image format uploaded
 // the right way up, buffers uploaded again only when changed, the index
 // width, passes recorded once and replayed, render-state translation, the
-// texture-matrix rule, the gamma ramp and the lost-device rebuild.
+// texture-matrix rule, the gamma ramp and the lost-device rebuild, and
+// decoded pictures freed once the device holds them.
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,10 @@
 #include "render/texture.h"
 #include "scene/data_buffer.h"
 #include "support/engine_fixture.h"
+#include "support/image_test_support.h"
+#include "vfs/file_manager.h"
+#include "vfs/memory_file.h"
+#include "vfs/virtual_directory.h"
 #include "offscreen_renderer.h"
 
 namespace klx {
@@ -129,7 +134,7 @@ TEST_F(RendererTest, TexturesOfEachImageFormatArriveTheRightWayUp) {
   for (const auto& c : cases) {
     Ref<Image> image(new Image(String("img"), c.format, 2, 2));
     ASSERT_NE(image->GetPixels(), nullptr);
-    std::copy(c.pixels.begin(), c.pixels.end(), image->GetPixels());
+    std::copy(c.pixels.begin(), c.pixels.end(), image->EditPixels());
     Ref<Texture> texture(new Texture(String("tex")));
     texture->SetImage(image.Get());
     renderer_->Clear(kClearTarget, Color{0, 0, 0, 1}, 1.0f, 0);
@@ -145,9 +150,9 @@ TEST_F(RendererTest, ChangedBuffersAreUploadedAgainAndUnchangedOnesAreNot) {
   MakeQuad();
   Ref<Image> image(new Image(String("img"), kImageRGB8, 1, 1));
   ASSERT_NE(image->GetPixels(), nullptr);
-  image->GetPixels()[0] = 0;
-  image->GetPixels()[1] = 255;
-  image->GetPixels()[2] = 0;
+  image->EditPixels()[0] = 0;
+  image->EditPixels()[1] = 255;
+  image->EditPixels()[2] = 0;
   Ref<Texture> texture(new Texture(String("green")));
   texture->SetImage(image.Get());
   DrawQuad(pass_.Get(), texture.Get());
@@ -184,9 +189,9 @@ TEST_F(RendererTest, ALostDeviceDropsEveryCopyAndTheNextFrameRebuilds) {
   MakeQuad();
   Ref<Image> image(new Image(String("img"), kImageRGB8, 1, 1));
   ASSERT_NE(image->GetPixels(), nullptr);
-  image->GetPixels()[0] = 255;
-  image->GetPixels()[1] = 0;
-  image->GetPixels()[2] = 0;
+  image->EditPixels()[0] = 255;
+  image->EditPixels()[1] = 0;
+  image->EditPixels()[2] = 0;
   Ref<Texture> texture(new Texture(String("red")));
   texture->SetImage(image.Get());
   DrawQuad(pass_.Get(), texture.Get());
@@ -202,6 +207,54 @@ TEST_F(RendererTest, ALostDeviceDropsEveryCopyAndTheNextFrameRebuilds) {
   renderer_->Clear(kClearTarget, Color{0, 0, 0, 1}, 1.0f, 0);
   DrawQuad(pass_.Get(), texture.Get());
   EXPECT_EQ(Pixel(16, 16), (Rgba{255, 0, 0, 255}));
+}
+
+TEST_F(RendererTest, ADecodedPictureIsFreedOnceUploadedAndDecodedAgainWhenTheDeviceIsLost) {
+  MakeQuad();
+  // A blue Targa in the file system.
+  Ref<Image> blue(new Image(String("blue"), kImageRGB8, 2, 2));
+  for (int i = 0; i < 4; ++i) {
+    blue->EditPixels()[i * 3] = 0;
+    blue->EditPixels()[i * 3 + 1] = 0;
+    blue->EditPixels()[i * 3 + 2] = 255;
+  }
+  std::vector<uint8_t> targa;
+  ASSERT_EQ(test::EncodeWithEngine(blue.Get(), "blue.tga", &targa), 0);
+  auto* file = new MemoryFile(String("blue.tga"));
+  auto* content = new uint8_t[targa.size()];
+  std::copy(targa.begin(), targa.end(), content);
+  file->SetContent(content, static_cast<int32_t>(targa.size()));
+  auto* folder = new VirtualDirectory(String("Pictures"), FileManager::GetRoot());
+  ASSERT_EQ(folder->AddFile(file), 0);
+
+  Ref<Image> image(new Image(FileManager::FindFile(String("blue.tga")), String()));
+  ASSERT_NE(image->GetPixels(), nullptr);
+  Ref<Texture> texture(new Texture(String("blue")));
+  texture->SetImage(image.Get());
+  DrawQuad(pass_.Get(), texture.Get());
+  EXPECT_EQ(Pixel(16, 16), (Rgba{0, 0, 255, 255}));
+  EXPECT_EQ(image->GetPixels(), nullptr);
+  EXPECT_EQ(image->GetWidth(), 2u);
+
+  // A lost device drops the copy: the next use decodes the file again.
+  renderer_->GetDevice()->SimulateLostFrames(1);
+  EXPECT_EQ(renderer_->BeginScene(), 1);
+  ASSERT_EQ(renderer_->BeginScene(), 0);
+  renderer_->Clear(kClearTarget, Color{0, 0, 0, 1}, 1.0f, 0);
+  DrawQuad(pass_.Get(), texture.Get());
+  EXPECT_EQ(Pixel(16, 16), (Rgba{0, 0, 255, 255}));
+  EXPECT_EQ(image->GetPixels(), nullptr);
+
+  // A decoded picture changed in place no longer matches its file: it keeps
+  // its pixels, and the device gets the change.
+  Ref<Image> edited(new Image(FileManager::FindFile(String("blue.tga")), String("edited")));
+  ASSERT_NE(edited->GetPixels(), nullptr);
+  for (int i = 0; i < 4; ++i) edited->EditPixels()[i * 3 + 1] = 255;
+  Ref<Texture> cyan(new Texture(String("cyan")));
+  cyan->SetImage(edited.Get());
+  DrawQuad(pass_.Get(), cyan.Get());
+  EXPECT_EQ(Pixel(16, 16), (Rgba{0, 255, 255, 255}));
+  EXPECT_NE(edited->GetPixels(), nullptr);
 }
 
 TEST_F(RendererTest, AResourceThatGoesDropsItsCopyFromTheRendererThatMadeIt) {
@@ -309,9 +362,9 @@ TEST_F(RendererTest, RenderToATextureThenSampleIt) {
   Ref<Texture> target(new Texture(String("target")));
   target->SetImage(targetImage.Get());
   Ref<Image> green(new Image(String("green"), kImageRGB8, 1, 1));
-  green->GetPixels()[0] = 0;
-  green->GetPixels()[1] = 255;
-  green->GetPixels()[2] = 0;
+  green->EditPixels()[0] = 0;
+  green->EditPixels()[1] = 255;
+  green->EditPixels()[2] = 0;
   Ref<Texture> greenTexture(new Texture(String("green")));
   greenTexture->SetImage(green.Get());
   ASSERT_EQ(renderer_->BeginRenderToTexture(target.Get()), kOk);

@@ -55,7 +55,7 @@ void Face(Node& node, const Vector3& forward) {
 
 Ref<Texture> WhiteTexture() {
   Ref<Image> image(new Image(String(), kImageRGB8, 2, 2));
-  for (int i = 0; i < 12; ++i) image->GetPixels()[i] = 255;
+  for (int i = 0; i < 12; ++i) image->EditPixels()[i] = 255;
   Ref<Texture> texture(new Texture(String()));
   texture->SetImage(image.Get());
   return texture;

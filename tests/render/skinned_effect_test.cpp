@@ -40,7 +40,7 @@ enum class Path { kShader, kProcessorWithShaders, kFixedFunction };
 
 Ref<Texture> White() {
   Ref<Image> image(new Image(String(), kImageRGB8, 1, 1));
-  std::fill(image->GetPixels(), image->GetPixels() + 3, 255);
+  std::fill(image->EditPixels(), image->EditPixels() + 3, 255);
   Ref<Texture> texture(new Texture(String()));
   texture->SetImage(image.Get());
   return texture;

@@ -30,7 +30,7 @@ TEST_F(SpriteEffects, PointSpritesAddTheirLightWithoutWritingDepth) {
     SetTranslation(camera->LocalTransform(), {0, 0, -5});
     renderer->SetCamera(camera.Get());
     Ref<Image> white(new Image(String(), kImageRGBA8, 2, 2));
-    std::fill(white->GetPixels(), white->GetPixels() + 16, 255);
+    std::fill(white->EditPixels(), white->EditPixels() + 16, 255);
     Ref<Texture> texture(new Texture(String("spark")));
     texture->SetImage(white.Get());
     Ref<SpriteEffect> effect(new SpriteEffect(String("sparks")));

@@ -21,7 +21,7 @@ using TextureControllers = test::EngineTest;
 Ref<Texture> HeightTexture(uint32_t width, uint32_t height, uint8_t (*value)(uint32_t x, uint32_t y)) {
   Ref<Image> image(new Image(String("heights"), kImageA8, width, height));
   for (uint32_t y = 0; y < height; ++y) {
-    for (uint32_t x = 0; x < width; ++x) image->GetPixels()[y * width + x] = value(x, y);
+    for (uint32_t x = 0; x < width; ++x) image->EditPixels()[y * width + x] = value(x, y);
   }
   Ref<Texture> texture(new Texture(String("bumps")));
   texture->SetImage(image.Get());
@@ -86,7 +86,7 @@ TEST_F(TextureControllers, ARampTiltsTheNormalsAgainstItAndWrapsAtTheEdge) {
 TEST_F(TextureControllers, TheyRunOnceAndOnlyOnImagesTheyCanMake) {
   // Not a height image: left alone, and done.
   Ref<Image> colour(new Image(String(), kImageRGB8, 2, 2));
-  std::memset(colour->GetPixels(), 7, 12);
+  std::memset(colour->EditPixels(), 7, 12);
   Ref<Texture> texture(new Texture(String()));
   texture->SetImage(colour.Get());
   Ref<NormalmapTextureController> normals(new NormalmapTextureController(String()));
@@ -107,7 +107,7 @@ TEST_F(TextureControllers, TheyRunOnceAndOnlyOnImagesTheyCanMake) {
   effect->SetTexture(fresnelTexture.Get());
   effect->Update(0.02);
   ASSERT_TRUE(fresnel->IsDone());
-  ramp->GetPixels()[0] = 1;
+  ramp->EditPixels()[0] = 1;
   effect->Update(0.02);
   EXPECT_EQ(ramp->GetPixels()[0], 1);
   fresnel->Reset();

@@ -39,9 +39,9 @@ struct Rgb {
 Ref<Texture> SolidTexture(uint8_t r, uint8_t g, uint8_t b, uint32_t width = 2, uint32_t height = 2) {
   Ref<Image> image(new Image(String(), kImageRGB8, width, height));
   for (uint32_t i = 0; i < width * height; ++i) {
-    image->GetPixels()[i * 3] = r;
-    image->GetPixels()[i * 3 + 1] = g;
-    image->GetPixels()[i * 3 + 2] = b;
+    image->EditPixels()[i * 3] = r;
+    image->EditPixels()[i * 3 + 1] = g;
+    image->EditPixels()[i * 3 + 2] = b;
   }
   Ref<Texture> texture(new Texture(String()));
   texture->SetImage(image.Get());

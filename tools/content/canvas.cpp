@@ -207,7 +207,7 @@ void Canvas::Text(const std::string& text, float x, float y, float scale, const 
 Image* Canvas::ToImage(bool withAlpha) const {
   auto* image = new Image(String(), withAlpha ? kImageRGBA8 : kImageRGB8, static_cast<uint32_t>(width_),
                           static_cast<uint32_t>(height_));
-  uint8_t* out = image->GetPixels();
+  uint8_t* out = image->EditPixels();
   const int channels = withAlpha ? 4 : 3;
   for (int y = 0; y < height_; ++y) {
     const int row = height_ - 1 - y;  // bottom row first

@@ -127,7 +127,7 @@ klx::Ref<klx::Image> StackSlices(klx::Image* volume, uint32_t depth) {
   if (stacked->GetPixels() == nullptr) return nullptr;
   const size_t sliceBytes = size_t{width} * height * klx::BytesPerPixel(volume->GetFormat());
   for (uint32_t slice = 0; slice < depth; ++slice)
-    std::memcpy(stacked->GetPixels() + sliceBytes * (depth - 1 - slice), volume->GetPixels() + sliceBytes * slice,
+    std::memcpy(stacked->EditPixels() + sliceBytes * (depth - 1 - slice), volume->GetPixels() + sliceBytes * slice,
                 sliceBytes);
   return stacked;
 }

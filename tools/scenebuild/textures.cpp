@@ -292,7 +292,7 @@ Ref<Image> PaintRipples(int size) {
     for (int x = 0; x < size; ++x) {
       const float h = 0.45f * std::sin(k * (3 * x + 1 * y)) + 0.35f * std::sin(k * (-2 * x + 5 * y) + 1.3f) +
                       0.2f * std::sin(k * (7 * x - 4 * y) + 0.4f);
-      image->GetPixels()[y * size + x] = static_cast<uint8_t>(std::lround(127.5f + 127.0f * h));
+      image->EditPixels()[y * size + x] = static_cast<uint8_t>(std::lround(127.5f + 127.0f * h));
     }
   }
   return image;

@@ -122,7 +122,8 @@ int Encode(Image* image, unsigned char** out, unsigned long* outSize) {
   jpeg_start_compress(&info, TRUE);
   const size_t row = size_t{image->GetWidth()} * static_cast<size_t>(info.input_components);
   while (info.next_scanline < info.image_height) {
-    JSAMPROW line = image->GetPixels() + row * (info.image_height - 1 - info.next_scanline);
+    // libjpeg takes rows as writable but only reads them.
+    JSAMPROW line = const_cast<uint8_t*>(image->GetPixels()) + row * (info.image_height - 1 - info.next_scanline);
     jpeg_write_scanlines(&info, &line, 1);
   }
   jpeg_finish_compress(&info);

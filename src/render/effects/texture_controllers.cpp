@@ -15,12 +15,13 @@ KLX_IMPLEMENT_CLASS(FresnelTextureController, Controller)
 
 namespace {
 
-// The owner's image when the owner is a plain texture with pixels.
+// The owner's image when the owner is a plain texture with pixels (decoded
+// again when they were freed after an upload).
 Image* OwnerImage(const Controller& controller, Texture** texture) {
   *texture = DynamicCast<Texture>(controller.GetOwner());
   if (*texture == nullptr) return nullptr;
   Image* image = (*texture)->GetImage();
-  return image != nullptr && image->GetPixels() != nullptr && image->GetWidth() > 0 && image->GetHeight() > 0
+  return image != nullptr && image->RestorePixels() && image->GetWidth() > 0 && image->GetHeight() > 0
              ? image
              : nullptr;
 }
@@ -127,7 +128,7 @@ void FresnelTextureController::Update(double) {
   const float f0 = ratio * ratio;
   const uint32_t width = image->GetWidth();
   const size_t rowBytes = static_cast<size_t>(width) * bytes;
-  uint8_t* row = image->GetPixels();
+  uint8_t* row = image->EditPixels();
   for (uint32_t j = 0; j < width; ++j) {
     const float grazing = 1.0f - static_cast<float>(j) / static_cast<float>(width);
     const float f = f0 + (1.0f - f0) * std::pow(grazing, 5.0f);
@@ -135,7 +136,7 @@ void FresnelTextureController::Update(double) {
     for (uint32_t b = 0; b < bytes; ++b) row[j * bytes + b] = value;
   }
   for (uint32_t y = 1; y < image->GetHeight(); ++y) {
-    std::copy(row, row + rowBytes, image->GetPixels() + y * rowBytes);
+    std::copy(row, row + rowBytes, row + y * rowBytes);
   }
   texture->SetImage(image);
 }
