@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -252,6 +253,22 @@ void BM_LakeView(benchmark::State& state) {
   });
 }
 BENCHMARK(BM_LakeView)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(200);
+
+// Every camera set of the demo held at its start with every effect on: the
+// frame rate of each view, to find the one that costs most.
+const char* const kDemoCameras[] = {"Camera01", "Camera02", "Camera03", "Camera04", "Camera05",
+                                    "Camera06", "Camera07", "Camera08", "Camera09", "Camera10",
+                                    "Camera11", "Camera12", "Camera17", "Camera18"};
+
+void BM_DemoCameraView(benchmark::State& state) {
+  const char* camera = kDemoCameras[state.range(0)];
+  MeasureHeldView(state, camera, [&](Object&) { state.SetLabel(camera); });
+}
+BENCHMARK(BM_DemoCameraView)
+    ->DenseRange(0, static_cast<int>(std::size(kDemoCameras)) - 1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(100);
 
 }  // namespace
 }  // namespace klx

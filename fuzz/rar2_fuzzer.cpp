@@ -2,6 +2,8 @@
 // must never crash, read or write outside a buffer, leak, or allocate
 // without bound, whatever the headers and compressed streams say. Odd-sized
 // inputs are mounted with a key so that the cipher path is reached too.
+// Each input is mounted twice: decoded whole at the mount, and as an
+// archive lent for the run whose members are decoded as they are read.
 
 #include <cstddef>
 #include <cstdint>
@@ -40,13 +42,23 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (g_codec == nullptr || size > (1u << 20)) return 0;
-  klx::MemoryFile archive{klx::String("Fuzz.rar2")};
+  const klx::String key(size % 2 == 1 ? "password" : "");
+  // One copy that both mounts read.
   auto* bytes = new uint8_t[size + 1];
   if (size > 0) std::memcpy(bytes, data, size);
-  archive.SetContent(bytes, static_cast<int32_t>(size));
-  klx::VirtualDirectory* tree = nullptr;
-  const klx::String key(size % 2 == 1 ? "password" : "");
-  if (g_codec->Load(&archive, &tree, key) == klx::kOk && tree != nullptr) ReadTree(tree);
-  delete tree;
+  for (bool lent : {false, true}) {
+    klx::MemoryFile archive{klx::String("Fuzz.rar2")};
+    if (lent) {
+      archive.BorrowContent(bytes, static_cast<int32_t>(size));
+      archive.MarkContentPermanent();
+    } else {
+      archive.SetContent(bytes, static_cast<int32_t>(size));
+    }
+    klx::VirtualDirectory* tree = nullptr;
+    if (g_codec->Load(&archive, &tree, key) == klx::kOk && tree != nullptr) ReadTree(tree);
+    delete tree;
+    if (!lent) archive.DetachContent();  // the lent pass borrows the same bytes
+  }
+  delete[] bytes;
   return 0;
 }

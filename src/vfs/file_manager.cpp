@@ -101,8 +101,10 @@ int FileManager::AttachResourceArchive(int32_t identifier, const String& name, c
     LogError(KLX_TEXT("Недостаточно памяти для создания виртуального файла."));
     return kOutOfMemory;
   }
-  // The bytes belong to the executable: borrowed, never freed.
+  // The bytes belong to the executable: borrowed, never freed, so its
+  // members can be decoded when they are read rather than all at once.
   file->BorrowContent(bytes, size);
+  file->MarkContentPermanent();
   return AttachArchive(file.get(), key);
 }
 

@@ -18,6 +18,7 @@ void MemoryFile::FreeContent() {
   content_ = nullptr;
   contentSize_ = 0;
   ownsContent_ = false;
+  permanent_ = false;
 }
 
 void MemoryFile::SetContent(uint8_t* bytes, int32_t size) {
@@ -37,6 +38,7 @@ void MemoryFile::DetachContent() {
   content_ = nullptr;
   contentSize_ = 0;
   ownsContent_ = false;
+  permanent_ = false;
 }
 
 int MemoryFile::Open(int mode) {

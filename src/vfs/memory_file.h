@@ -20,6 +20,10 @@ class MemoryFile : public VirtualFile {
   void SetContent(uint8_t* bytes, int32_t size);
   // Uses bytes that belong to someone else (they must outlive the file).
   void BorrowContent(const uint8_t* bytes, int32_t size);
+  // Says that the borrowed bytes last as long as the process (an
+  // executable's resource): readers may keep pointers into them.
+  void MarkContentPermanent() { permanent_ = !ownsContent_ && content_ != nullptr; }
+  bool IsContentPermanent() const { return permanent_; }
   // Forgets the content without freeing it.
   void DetachContent();
   const uint8_t* GetContent() const { return content_; }
@@ -39,6 +43,7 @@ class MemoryFile : public VirtualFile {
   const uint8_t* content_ = nullptr;
   int32_t contentSize_ = 0;
   bool ownsContent_ = false;
+  bool permanent_ = false;
   Ref<Module> module_;
 };
 

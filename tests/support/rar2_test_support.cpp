@@ -5,6 +5,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <vector>
 
 #include "core/codec_manager.h"
 #include "core/little_endian.h"
@@ -32,13 +34,24 @@ void WriteHostFile(const std::string& path, const Bytes& bytes) {
 }
 
 int MountRar2(const Bytes& archive, const std::string& key, std::unique_ptr<VirtualDirectory>* tree,
-              const char* name) {
+              const char* name, bool permanent) {
   Codec* codec = nullptr;
   if (CodecManager::LoadCodec(String("RAR2FileCodec"), &codec) != kOk || codec == nullptr) return -1;
   MemoryFile file{String(name)};
-  auto* copy = new uint8_t[archive.size() + 1];
-  if (!archive.empty()) std::memcpy(copy, archive.data(), archive.size());
-  file.SetContent(copy, static_cast<int32_t>(archive.size()));
+  if (permanent) {
+    // Borrowed bytes said to last for the run, as an executable's resource:
+    // the members are decoded as they are read. The copy is kept until the
+    // process ends, as the members point into it.
+    static std::vector<std::unique_ptr<uint8_t[]>> kept;
+    kept.emplace_back(new uint8_t[archive.size() + 1]);
+    if (!archive.empty()) std::memcpy(kept.back().get(), archive.data(), archive.size());
+    file.BorrowContent(kept.back().get(), static_cast<int32_t>(archive.size()));
+    file.MarkContentPermanent();
+  } else {
+    auto* copy = new uint8_t[archive.size() + 1];
+    if (!archive.empty()) std::memcpy(copy, archive.data(), archive.size());
+    file.SetContent(copy, static_cast<int32_t>(archive.size()));
+  }
   VirtualDirectory* directory = nullptr;
   const int result = static_cast<FileCodec*>(codec)->Load(&file, &directory, String(key.c_str()));
   tree->reset(directory);

@@ -21,8 +21,10 @@ void WriteHostFile(const std::string& path, const Bytes& bytes);
 
 // Mounts archive bytes through "RAR2FileCodec" (the engine must be running).
 // Returns the codec's result; *tree receives the directory on success.
+// `permanent`: the bytes are lent for the whole run, as a resource linked
+// into the executable is, and members are decoded as they are read.
 int MountRar2(const Bytes& archive, const std::string& key, std::unique_ptr<VirtualDirectory>* tree,
-              const char* name = "test.rar2");
+              const char* name = "test.rar2", bool permanent = false);
 
 // The content of the file at a "/"-separated path below `tree`; false when
 // there is no such file or it does not open.

@@ -229,11 +229,20 @@ class Rar2RoundTrip : public test::EngineTest {
     return archive;
   }
 
-  // Mounts the archive through the codec and compares every entry.
+  // Mounts the archive through the codec and compares every entry: decoded
+  // whole at the mount, and decoded a member at a time as each is read.
   void CheckWithCodec(const std::vector<ArchiveEntry>& entries, const WriterOptions& options,
                       const std::vector<uint8_t>& bytes) {
+    for (bool permanent : {false, true}) {
+      SCOPED_TRACE(permanent ? "decoded as read" : "decoded at the mount");
+      CheckMounted(entries, options, bytes, permanent);
+    }
+  }
+
+  void CheckMounted(const std::vector<ArchiveEntry>& entries, const WriterOptions& options,
+                    const std::vector<uint8_t>& bytes, bool permanent) {
     std::unique_ptr<VirtualDirectory> tree;
-    ASSERT_EQ(test::MountRar2(bytes, options.key, &tree), kOk);
+    ASSERT_EQ(test::MountRar2(bytes, options.key, &tree, "test.rar2", permanent), kOk);
     for (const ArchiveEntry& entry : entries) {
       const std::string path = MountedPath(entry.name);
       if (entry.directory) {

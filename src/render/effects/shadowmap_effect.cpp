@@ -238,6 +238,9 @@ void ShadowmapEffect::SetShadowMap(Texture* map) {
   const Image* image = map != nullptr ? map->GetImage() : nullptr;
   if (image == nullptr) return;
   colorTarget_ = effects::MakeNamedTarget("Shadowmap Color %d", kImageRGBA8, image->GetWidth(), image->GetHeight());
+  // Only the device draws into the colour target and nothing reads it: its
+  // image needs a size and a format, not pixels in memory.
+  if (colorTarget_ && colorTarget_->GetImage() != nullptr) colorTarget_->GetImage()->SetPixels(nullptr);
 }
 
 void ShadowmapEffect::AddCaster(Node* node) {

@@ -118,4 +118,12 @@ bool ExtractAll(const uint8_t* archive, const ArchiveListing& listing, const std
   return true;
 }
 
+bool ExtractEntry(const uint8_t* archive, const ArchiveEntry& entry, const std::string& key,
+                  ExtractedEntry* result) {
+  *result = ExtractedEntry{};
+  if (!SupportedVersion(entry)) return true;
+  Extractor extractor(archive, key);
+  return extractor.Decode(entry, true, false, result);
+}
+
 }  // namespace klx::rar2

@@ -30,4 +30,9 @@ struct ExtractedEntry {
 bool ExtractAll(const uint8_t* archive, const ArchiveListing& listing, const std::string& key,
                 std::vector<ExtractedEntry>* results, std::vector<size_t>* resultOfEntry);
 
+// One entry of an archive that is not solid, decoded alone: the same result
+// ExtractAll gives for it. False only when memory ran out.
+bool ExtractEntry(const uint8_t* archive, const ArchiveEntry& entry, const std::string& key,
+                  ExtractedEntry* result);
+
 }  // namespace klx::rar2

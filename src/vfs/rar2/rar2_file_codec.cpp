@@ -1,13 +1,17 @@
 #include "vfs/rar2/rar2_file_codec.h"
 
+#include <functional>
+#include <memory>
 #include <new>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/builtin_module.h"
 #include "vfs/memory_file.h"
 #include "vfs/rar2/rar2_archive.h"
 #include "vfs/rar2/rar2_extractor.h"
+#include "vfs/rar2/rar2_member_file.h"
 #include "vfs/virtual_directory.h"
 #include "vfs/virtual_file.h"
 
@@ -65,16 +69,12 @@ void SplitName(const std::string& name, std::string* directory, std::string* las
   }
 }
 
-// Hangs every entry into the tree under `root`. False when memory ran out.
-bool BuildTree(VirtualDirectory* root, const rar2::ArchiveListing& listing,
-               std::vector<rar2::ExtractedEntry>& results, const std::vector<size_t>& resultOfEntry,
-               Module* module) {
-  // How many files still share each result: the last one takes the bytes,
-  // the others get copies.
-  std::vector<size_t> sharers(results.size(), 0);
-  for (size_t i = 0; i < listing.entries.size(); ++i)
-    if (!listing.entries[i].IsDirectory()) ++sharers[resultOfEntry[i]];
+// Makes the file for entry `index` named `name`; null when memory ran out.
+using FileMaker = std::function<MemoryFile*(size_t index, const String& name)>;
 
+// Hangs every entry into the tree under `root`. False when memory ran out.
+bool BuildTree(VirtualDirectory* root, const rar2::ArchiveListing& listing, const FileMaker& makeFile,
+               Module* module) {
   for (size_t i = 0; i < listing.entries.size(); ++i) {
     const rar2::ArchiveEntry& entry = listing.entries[i];
     std::string directoryPart;
@@ -93,22 +93,53 @@ bool BuildTree(VirtualDirectory* root, const rar2::ArchiveListing& listing,
       continue;
     }
 
-    MemoryFile* file = new (std::nothrow) MemoryFile(name);
+    MemoryFile* file = makeFile(i, name);
     if (file == nullptr) return false;
     parent->AddFile(file);
     file->SetModule(module);
-    rar2::ExtractedEntry& result = results[resultOfEntry[i]];
-    if (!result.ok) continue;
-    if (--sharers[resultOfEntry[i]] == 0) {
+  }
+  return true;
+}
+
+// Files holding every entry decoded at once; an entry that failed to
+// decode has no content.
+FileMaker DecodedFiles(const rar2::ArchiveListing& listing, std::vector<rar2::ExtractedEntry>& results,
+                       const std::vector<size_t>& resultOfEntry) {
+  // How many files still share each result: the last one takes the bytes,
+  // the others get copies.
+  auto sharers = std::make_shared<std::vector<size_t>>(results.size(), 0);
+  for (size_t i = 0; i < listing.entries.size(); ++i)
+    if (!listing.entries[i].IsDirectory()) ++(*sharers)[resultOfEntry[i]];
+  return [&results, &resultOfEntry, sharers](size_t index, const String& name) -> MemoryFile* {
+    auto* file = new (std::nothrow) MemoryFile(name);
+    if (file == nullptr) return nullptr;
+    rar2::ExtractedEntry& result = results[resultOfEntry[index]];
+    if (!result.ok) return file;
+    if (--(*sharers)[resultOfEntry[index]] == 0) {
       file->SetContent(result.bytes.release(), static_cast<int32_t>(result.size));
     } else {
       uint8_t* copy = new (std::nothrow) uint8_t[size_t{result.size} + 1];
-      if (copy == nullptr) return false;
+      if (copy == nullptr) {
+        delete file;
+        return nullptr;
+      }
       std::copy(result.bytes.get(), result.bytes.get() + result.size, copy);
       file->SetContent(copy, static_cast<int32_t>(result.size));
     }
-  }
-  return true;
+    return file;
+  };
+}
+
+// Files that decode their entry when opened. A name that repeats in the
+// archive gives the bytes of its first entry, as full extraction does.
+FileMaker PackedFiles(const uint8_t* archive, const rar2::ArchiveListing& listing, const std::string& key) {
+  auto firstOfKey = std::make_shared<std::vector<size_t>>(listing.entries.size());
+  std::unordered_map<std::string, size_t> seen;
+  for (size_t i = 0; i < listing.entries.size(); ++i)
+    (*firstOfKey)[i] = seen.emplace(rar2::ExtractionKey(listing.entries[i].name), i).first->second;
+  return [archive, &listing, key, firstOfKey](size_t index, const String& name) -> MemoryFile* {
+    return new (std::nothrow) Rar2MemberFile(name, archive, listing.entries[(*firstOfKey)[index]], key);
+  };
 }
 
 }  // namespace
@@ -147,16 +178,22 @@ int RAR2FileCodec::Load(VirtualFile* archive, VirtualDirectory** out, const Stri
   }
 
   const rar2::ArchiveListing listing = rar2::ListEntries(bytes, size);
+  const std::string keyText(key.CStr(), static_cast<size_t>(key.Length()));
+  // Bytes that last as long as the process are decoded a member at a time
+  // as the members are read, and nothing decoded stays in memory. A solid
+  // archive is one stream and is decoded whole.
+  const bool decodeWhenRead = readInPlace && inMemory->IsContentPermanent() && !listing.solid;
   std::vector<rar2::ExtractedEntry> results;
   std::vector<size_t> resultOfEntry;
-  const std::string keyText(key.CStr(), static_cast<size_t>(key.Length()));
-  if (!rar2::ExtractAll(bytes, listing, keyText, &results, &resultOfEntry)) {
+  if (!decodeWhenRead && !rar2::ExtractAll(bytes, listing, keyText, &results, &resultOfEntry)) {
     archive->Close();
     return kOutOfMemory;
   }
+  const FileMaker makeFile =
+      decodeWhenRead ? PackedFiles(bytes, listing, keyText) : DecodedFiles(listing, results, resultOfEntry);
 
   VirtualDirectory* root = new (std::nothrow) VirtualDirectory(archive->GetName());
-  if (root == nullptr || !BuildTree(root, listing, results, resultOfEntry, GetModule())) {
+  if (root == nullptr || !BuildTree(root, listing, makeFile, GetModule())) {
     delete root;
     archive->Close();
     return kOutOfMemory;
