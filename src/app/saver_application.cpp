@@ -204,6 +204,10 @@ const String* SaverApplication::GetLocalString(const String& key) const {
 
 int SaverApplication::StartEngine() {
   if (mode_ != kSaverModePassword) {
+    // Only the saver itself plays sound. An open device mixes silence in a
+    // thread of its own all the while, so the preview and the settings
+    // dialog, which can stay open for hours, start without one.
+    SoundManager::SetOpenDeviceAtStartup(IsFullScreenMode(mode_));
     if (EngineStart() != kOk) {
       LogError(KLX_TEXT("Невозможно инициализировать движок."));
       return kFailed;
@@ -300,7 +304,9 @@ int SaverApplication::RunPreview() {
   while (running_) {
     bool exposed = false;
     bool closed = false;
-    WaitForWindowEvents(100, &exposed, &closed);
+    // Four wake-ups a second notice a stop signal or a host that closed
+    // the preview soon enough, at next to no processor time.
+    WaitForWindowEvents(250, &exposed, &closed);
     if (closed || StopRequested() || !IsSystemWindowAlive(previewWindow_)) {
       running_ = false;
     } else if (exposed) {

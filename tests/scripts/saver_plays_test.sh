@@ -4,7 +4,8 @@
 # picture, the run goes on for SECONDS without an error line, a key ends it
 # promptly with exit code 0, and the sound written holds the music (heard
 # alone with SFX off, and silence with both off). Reports the start times,
-# the key-to-exit time and the resident memory at the end of the run.
+# the key-to-exit time, and the resident memory and processor time at the
+# end of the run.
 # Usage: saver_plays_test.sh PATH-TO-KLX-SAVER [SECONDS] [SCREENSHOT.png]
 set -uo pipefail
 saver=$1
@@ -46,8 +47,14 @@ wait_for_line() {
 # The root mean square of the wave file's samples (0 to 1).
 wave_rms() { sox "$wave" -n stat 2>&1 | awk '/RMS +amplitude/ { print $3 }'; }
 
+# Processor seconds the process has used (user and system).
+cpu_seconds() {
+  awk -v tick="$(getconf CLK_TCK)" '{ sub(/^.*\) /, ""); printf "%.2f", ($12 + $13) / tick }' "/proc/$1/stat" 2>/dev/null
+}
+
 # play SECONDS: starts the saver, plays, ends it with a key. Sets pid,
-# status, started_ms, loading_ms, first_frame_ms, exit_ms and rss_kb.
+# status, started_ms, loading_ms, first_frame_ms, exit_ms, rss_kb and
+# cpu_s (processor seconds from the first frame to the end of play).
 play() {
   rm -f "$wave" "$log"
   local begin
@@ -57,6 +64,8 @@ play() {
   loading_ms=$(wait_for_line "LoadingTexture Loaded" 60) || loading_ms=
   first_frame_ms=$(wait_for_line "Сейвер создан." 120) || first_frame_ms=
   [ -n "$first_frame_ms" ] && first_frame_ms=$(($(now_ms) - begin))
+  local cpu_at_first_frame
+  cpu_at_first_frame=$(cpu_seconds "$pid")
   [ -n "$loading_ms" ] || fail "no loading screen within a minute"
   [ -n "$first_frame_ms" ] || fail "no scene within two minutes"
   if [ -n "$screenshot" ] && [ "$1" -ge 4 ]; then
@@ -79,6 +88,7 @@ play() {
     sleep "$1"
   fi
   rss_kb=$(awk '/^VmRSS/ { print $2 }' "/proc/$pid/status" 2>/dev/null)
+  cpu_s=$(awk -v a="${cpu_at_first_frame:-0}" -v b="$(cpu_seconds "$pid")" 'BEGIN { printf "%.1f", b - a }')
   # The key ends the run; the time to exit is measured from it. A key is
   # sent again every half second, in case the first came to no window.
   local key_sent
@@ -114,6 +124,7 @@ grep -qxF "INFO. Конец лога." <<<"$(log_text)" || fail "the log has no 
 all_rms=$(wave_rms)
 echo "start to loading screen: ${loading_ms:-?} ms; start to first frame: ${first_frame_ms:-?} ms (1000 ms pause included)"
 echo "key to exit: ${exit_ms} ms (1000 ms shutdown pause included); resident memory after ${seconds} s: ${rss_kb:-?} kB"
+echo "processor time over ${seconds} s of play: ${cpu_s:-?} s"
 echo "sound RMS with music and effects: ${all_rms:-none}"
 if [ -n "$screenshot" ] && [ -f "$screenshot" ]; then
   # Not the black of an empty frame, nor the loading picture's.
