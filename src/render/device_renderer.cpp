@@ -580,12 +580,17 @@ int DeviceRenderer::BeginRenderToShadowMap(Texture* texture, float depthBias, fl
   if (texture == nullptr) {
     device_->SetRenderState(d3d::kRsDepthBias, 0);
     device_->SetRenderState(d3d::kRsSlopeScaleDepthBias, 0);
+    device_->SetRenderState(d3d::kRsColorWriteEnable, 0xF);
     return PopTarget();
   }
   if (targets_.PushShadowMap(texture) != kOk) return kFailed;
   TargetChanged();
   device_->SetRenderState(d3d::kRsDepthBias, d3d::FloatBits(depthBias / 16777216.0f));
   device_->SetRenderState(d3d::kRsSlopeScaleDepthBias, d3d::FloatBits(slopeBias));
+  // Only depth goes into a shadow map: the colour target beside it is never
+  // read, and writing no colour spares the shading and blending of every
+  // caster's pixels.
+  device_->SetRenderState(d3d::kRsColorWriteEnable, 0);
   return kOk;
 }
 

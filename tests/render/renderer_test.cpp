@@ -386,8 +386,11 @@ TEST_F(RendererTest, RenderToATextureThenSampleIt) {
   shadow->SetImage(depthImage.Get());
   ASSERT_EQ(renderer_->BeginRenderToShadowMap(shadow.Get(), 4.0f, 1.5f), kOk);
   EXPECT_EQ(d3d::BitsFloat(renderer_->GetDevice()->GetRenderState(d3d::kRsSlopeScaleDepthBias)), 1.5f);
+  // Casters write depth alone, and colour again once the map is done.
+  EXPECT_EQ(renderer_->GetDevice()->GetRenderState(d3d::kRsColorWriteEnable), 0u);
   ASSERT_EQ(renderer_->BeginRenderToShadowMap(nullptr, 0, 0), kOk);
   EXPECT_EQ(renderer_->GetDevice()->GetRenderState(d3d::kRsSlopeScaleDepthBias), 0u);
+  EXPECT_EQ(renderer_->GetDevice()->GetRenderState(d3d::kRsColorWriteEnable), 0xFu);
 }
 
 TEST_F(RendererTest, RenderStatesTranslateFieldByField) {
