@@ -7,6 +7,7 @@
 
 #include <SDL.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -403,6 +404,38 @@ TEST(SaverRun, FrameLoopRunsUntilAKeyArrives) {
                            "Скринсейвер завершил работу."}) {
     EXPECT_TRUE(log->Has(kLogInfo, Text(line))) << line;
   }
+}
+
+// Presents that return at once (a driver that ignores the swap interval):
+// the loop still keeps to the display's refresh, 60 Hz when unknown.
+TEST(SaverRun, TheFrameLoopKeepsToTheRefreshPeriodWhenPresentsDoNotWait) {
+  UserFolders folders;
+  OffscreenVideo video;
+  test::ScopedLogCapture log;
+  Ref<RecordingSaver> saver(new RecordingSaver());
+  saver->SetCommandLine("klx-saver /s");
+  saver->SetRendererModuleName(String("TestRenderer"));
+  saver->SetShutdownPause(0);
+  static std::chrono::steady_clock::time_point first, last;
+  test::TestRenderer::onPresent = [](test::TestRenderer& renderer) {
+    // The loading screen is present 1; the loop's first frame, 2, starts
+    // the schedule.
+    if (renderer.presents == 3) first = std::chrono::steady_clock::now();
+    if (renderer.presents == 33) {
+      last = std::chrono::steady_clock::now();
+      PushKey(SDL_SCANCODE_F10);
+    }
+  };
+  ASSERT_EQ(saver->Initialize(), kOk);
+  EXPECT_EQ(saver->Run(), kOk);
+  test::TestRenderer::onPresent = nullptr;
+  // Thirty periods of 1/60 s less the 2 % margin: 0.49 s, not a few
+  // milliseconds; and not so slow that a frame was lost either.
+  const double seconds = std::chrono::duration<double>(last - first).count();
+  EXPECT_GE(seconds, 30 * 0.98 / 60 - 0.002);
+  EXPECT_LT(seconds, 1.0);
+  EXPECT_TRUE(log->Has(kLogInfo, Text("Период кадра не менее %.2f мс.", 0.98 / 60 * 1000)));
+  EXPECT_EQ(saver->Shutdown(), kOk);
 }
 
 TEST(SaverRun, AFailingUpdateEndsTheLoopAndAFailingReleaseStopsShutdown) {
