@@ -224,6 +224,8 @@ class GlDevice final : public Device {
   DeviceSettings settings_;
   Caps caps_;
   std::string description_;
+  // False on software rasterizers, see Initialize.
+  bool blendMipLevels_ = true;
   std::string driver_;
 
   // The back buffer: a framebuffer object with colour and depth-stencil

@@ -552,8 +552,9 @@ void GlDevice::ApplySamplers() {
     ColorFromArgb(ss[kSampBorderColor], border);
     glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
     glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GlMagFilter(ss[kSampMagFilter]));
-    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER,
-                        GlMinFilter(ss[kSampMinFilter], mipmapped ? ss[kSampMipFilter] : kTexfNone));
+    uint32_t mipFilter = mipmapped ? ss[kSampMipFilter] : kTexfNone;
+    if (!blendMipLevels_ && (mipFilter == kTexfLinear || mipFilter == kTexfAnisotropic)) mipFilter = kTexfPoint;
+    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GlMinFilter(ss[kSampMinFilter], mipFilter));
     glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS, BitsFloat(ss[kSampMipMapLodBias]));
     glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, static_cast<float>(ss[kSampMaxMipLevel]));
     // Depth textures keep their comparison whatever the sampler says.

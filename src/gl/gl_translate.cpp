@@ -92,6 +92,12 @@ GLint GlAddress(uint32_t address) {
   }
 }
 
+bool IsSoftwareRasterizer(const std::string& renderer) {
+  for (const char* name : {"llvmpipe", "softpipe", "Software Rasterizer"})
+    if (renderer.find(name) != std::string::npos) return true;
+  return false;
+}
+
 GLint GlMinFilter(uint32_t minFilter, uint32_t mipFilter) {
   const bool linear = minFilter == kTexfLinear || minFilter == kTexfAnisotropic;
   switch (mipFilter) {

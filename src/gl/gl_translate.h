@@ -1,4 +1,6 @@
 #pragma once
+
+#include <string>
 // Direct3D values to their OpenGL counterparts, and the clip-space
 // correction that maps Direct3D's clip space onto the flipped framebuffer.
 
@@ -18,6 +20,9 @@ GLenum GlPrimitive(PrimitiveType type);
 // The vertex count that `count` primitives of a type use; 0 for none.
 uint32_t VertexCountOf(PrimitiveType type, uint32_t count);
 GLint GlAddress(uint32_t address);
+// Whether a GL renderer string names a software rasterizer (Mesa's
+// llvmpipe or softpipe, or its classic swrast).
+bool IsSoftwareRasterizer(const std::string& renderer);
 // Minification from Direct3D's min and mip filters.
 GLint GlMinFilter(uint32_t minFilter, uint32_t mipFilter);
 GLint GlMagFilter(uint32_t magFilter);

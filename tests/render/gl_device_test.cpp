@@ -305,6 +305,36 @@ TEST_F(DeviceTextures, TheBoxFilteredMipChainIsSampled) {
   EXPECT_FALSE(d3d::DownsampleLevel(d3d::kFmtD24S8, row, 3, 1, 1, &next));
 }
 
+// A linear mip filter blends two levels in hardware; a software rasterizer
+// takes the nearer level alone, at about half the texture work.
+TEST_F(DeviceTextures, ALinearMipFilterBlendsLevelsExceptOnASoftwareRasterizer) {
+  EXPECT_TRUE(d3d::IsSoftwareRasterizer("llvmpipe (LLVM 15.0.6, 256 bits)"));
+  EXPECT_TRUE(d3d::IsSoftwareRasterizer("Software Rasterizer"));
+  EXPECT_FALSE(d3d::IsSoftwareRasterizer("NVIDIA GeForce GTX 1050/PCIe/SSE2"));
+  TextureStates();
+  // Level 0 red, level 1 blue; a bias of 0.3 samples between them.
+  auto texture = device_->CreateTexture(4, 4, 2, d3d::kUsageNone, d3d::kFmtA8R8G8B8);
+  ASSERT_NE(texture, nullptr);
+  const std::vector<uint8_t> red = [] {
+    std::vector<uint8_t> t(4 * 4 * 4);
+    for (size_t i = 0; i < t.size(); i += 4) t[i + 2] = t[i + 3] = 255;  // B, G, R, A
+    return t;
+  }();
+  const uint8_t blue[16] = {255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255};
+  ASSERT_TRUE(texture->WriteLevel(0, 0, red.data(), 16, 0));
+  ASSERT_TRUE(texture->WriteLevel(0, 1, blue, 8, 0));
+  device_->SetTexture(0, texture.get());
+  device_->SetSamplerState(0, d3d::kSampMipFilter, d3d::kTexfLinear);
+  device_->SetSamplerState(0, d3d::kSampMipMapLodBias, d3d::FloatBits(0.3f));
+  device_->Clear(d3d::kClearTarget, kBlack, 1.0f, 0);
+  Draw(d3d::kPtTriangleList, Quad(10, 10, 14, 14, 0.5f, kWhite), 2);
+  if (d3d::IsSoftwareRasterizer(device_->GetDescription())) {
+    EXPECT_TRUE(Near(Pixel(12, 12), Rgba{255, 0, 0, 255}, 2));
+  } else {
+    EXPECT_TRUE(Near(Pixel(12, 12), Rgba{178, 0, 77, 255}, 8));
+  }
+}
+
 TEST_F(DeviceTextures, StageOperationsFactorAndCoordinateIndex) {
   PlainStates();
   const uint8_t grey[4] = {128, 128, 128, 255};  // B, G, R, A
