@@ -582,6 +582,7 @@ int SaverApplication::RunFrameLoop() {
     const double delta = frameTimer_.Delta();
     fpsCounter_.Tick();
     totalTime_ += delta;
+    LogMinute(*renderer);
     if (Update(delta) != kOk) {
       LogError(KLX_TEXT("Неудачно обновление сцены."));
       return kFailed;
@@ -607,6 +608,18 @@ int SaverApplication::RunFrameLoop() {
     WaitForNextFrame();
   }
   return kOk;
+}
+
+void SaverApplication::LogMinute(const Renderer& renderer) {
+  // One line a minute: the frame rate over it and the device's copies, so
+  // that a long run shows whether either drifts.
+  ++minuteFrames_;
+  if (totalTime_ - minuteStart_ < 60.0) return;
+  ++minutes_;
+  LogInfo(KLX_TEXT("Минута %d: %.1f кадров в секунду, объектов устройства %d."), minutes_,
+          minuteFrames_ / (totalTime_ - minuteStart_), static_cast<int>(renderer.GetDeviceObjectCount()));
+  minuteStart_ = totalTime_;
+  minuteFrames_ = 0;
 }
 
 void SaverApplication::WaitForNextFrame() {

@@ -24,6 +24,7 @@
 
 namespace klx {
 
+class Renderer;
 struct SystemWindow;
 
 class SaverApplication : public InputHandler {
@@ -134,6 +135,8 @@ class SaverApplication : public InputHandler {
   bool HostWindowGone();
   // Holds the frame loop to the display's refresh (see FramePacer).
   void WaitForNextFrame();
+  // Counts a frame; logs the last minute's frame rate once a minute.
+  void LogMinute(const Renderer& renderer);
   // Gives the memory freed while loading back to the system.
   static void ReturnFreedMemory();
   int RunSettingsDialog();
@@ -166,6 +169,9 @@ class SaverApplication : public InputHandler {
   FpsCounter fpsCounter_;
   double totalTime_ = 0.0;
   double lastHostCheck_ = 0.0;
+  double minuteStart_ = 0.0;
+  int32_t minuteFrames_ = 0;
+  int32_t minutes_ = 0;
   uint32_t shutdownPauseMs_ = 1000;
   SystemWindow* previewWindow_ = nullptr;
   std::unique_ptr<Overlay> overlay_;

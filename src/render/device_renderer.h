@@ -33,7 +33,7 @@ class DeviceRenderer : public Renderer {
 
   d3d::Device* GetDevice() const { return device_.get(); }
   // The number of device copies the renderer holds (for tests).
-  size_t GetDeviceObjectCount() const { return cache_.Count(); }
+  size_t GetDeviceObjectCount() const override { return cache_.Count(); }
 
   int CreateDevice(int32_t configuration, const String& title, uint64_t parentWindow, int32_t x, int32_t y,
                    int32_t width, int32_t height) override;

@@ -125,6 +125,9 @@ class Renderer : public DeviceCopyOwner, public DrawContext {
   // The configuration the window was opened with; -1 while closed.
   int32_t GetCurrentConfiguration() const { return window_ != nullptr ? currentConfiguration_ : -1; }
   SystemWindow* GetWindow() const { return window_; }
+  // How many device copies of resources exist now (0 for a renderer
+  // without a device); a count that keeps growing is a leak.
+  virtual size_t GetDeviceObjectCount() const { return 0; }
   const Color& GetClearColor() const { return clearColor_; }
   const RendererCaps& GetCaps() const { return caps_; }
   const String& GetVendor() const { return vendor_; }

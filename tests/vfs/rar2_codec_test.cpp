@@ -144,13 +144,19 @@ TEST_F(Rar2CodecTest, UnsupportedVersionEmptiesTheEntryAndInASolidArchiveAllLate
   }
 }
 
+// "crc.txt": stored bytes that do not match the CRC-32 the header gives.
+Rar2Builder::Entry WrongCrcEntry() {
+  Rar2Builder::Entry entry;
+  entry.name = "crc.txt";
+  entry.data = {'a', 'b', 'c'};
+  entry.useCrc = true;
+  entry.crc = 0x12345678;
+  return entry;
+}
+
 TEST_F(Rar2CodecTest, CrcMismatchAndShortDataLeaveTheEntryWithoutContent) {
   Rar2Builder archive;
-  Rar2Builder::Entry wrongCrc;
-  wrongCrc.name = "crc.txt";
-  wrongCrc.data = {'a', 'b', 'c'};
-  wrongCrc.useCrc = true;
-  wrongCrc.crc = 0x12345678;
+  const Rar2Builder::Entry wrongCrc = WrongCrcEntry();
   Rar2Builder::Entry lyingSize;  // stored, claims more than it holds
   lyingSize.name = "short.txt";
   lyingSize.data = {'a', 'b'};
@@ -175,11 +181,7 @@ TEST_F(Rar2CodecTest, CrcMismatchAndShortDataLeaveTheEntryWithoutContent) {
 
 TEST_F(Rar2CodecTest, ALentArchiveDecodesEachMemberWhenItIsReadAndHoldsNothingBetween) {
   Rar2Builder archive;
-  Rar2Builder::Entry wrongCrc;
-  wrongCrc.name = "crc.txt";
-  wrongCrc.data = {'a', 'b', 'c'};
-  wrongCrc.useCrc = true;
-  wrongCrc.crc = 0x12345678;
+  const Rar2Builder::Entry wrongCrc = WrongCrcEntry();
   archive.Add(wrongCrc).AddStored("Sub\\fine.txt", "fine").AddStored("FINE.TXT", "first").AddStored("fine.txt", "second");
   std::unique_ptr<VirtualDirectory> tree;
   ASSERT_EQ(test::MountRar2(archive.bytes(), "", &tree, "Media.rar2", true), kOk);
