@@ -2,9 +2,6 @@
 
 #include <SDL.h>
 #include <sys/resource.h>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -494,20 +491,10 @@ int SaverApplication::Initialize() {
       LogError(KLX_TEXT("Невозможно закэшировать данные скринсейвера."));
       return kFailed;
     }
-    ReturnFreedMemory();
     if (StopBeforePlaying()) return kOk;
   }
   running_ = !StopRequested();
   return kOk;
-}
-
-void SaverApplication::ReturnFreedMemory() {
-  // Loading freed the decoded pictures and the upload buffers, but the C
-  // library keeps freed blocks for reuse; the run never needs that much
-  // again, so the pages go back to the system.
-#if defined(__GLIBC__)
-  malloc_trim(0);
-#endif
 }
 
 bool SaverApplication::HostWindowGone() {

@@ -137,8 +137,6 @@ class SaverApplication : public InputHandler {
   void WaitForNextFrame();
   // Counts a frame; logs the last minute's frame rate once a minute.
   void LogMinute(const Renderer& renderer);
-  // Gives the memory freed while loading back to the system.
-  static void ReturnFreedMemory();
   int RunSettingsDialog();
   int ShowLoadingScreen();
   void DrawOverlay();

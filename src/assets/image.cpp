@@ -80,6 +80,9 @@ bool Image::RestorePixels() {
   if (file == nullptr || LoadFromFile(file) != kOk) {
     LogError(KLX_TEXT("Невозможно загрузить изображение из файла. ID[%d] Имя[%s] Файл[%s]"), GetID(),
              GetName().CStr(), fileName_.CStr());
+    // Said once: the image stays without pixels rather than being tried
+    // (and logged) again at every use.
+    released_ = false;
     return false;
   }
   return pixels_ != nullptr;

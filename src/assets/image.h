@@ -72,7 +72,8 @@ class Image : public Object {
   // not needed once the device holds a copy.
   bool ReleasePixels();
   // Decodes the file again after ReleasePixels; true when the image has
-  // pixels afterwards (also when they were never released).
+  // pixels afterwards (also when they were never released). A file that
+  // cannot give them is logged once, and the image stays empty.
   bool RestorePixels();
 
   // For codecs: the decoded size and format, then the buffer (made with

@@ -77,9 +77,11 @@ TEST_F(ImageTest, OnlyPixelsThatTheFileGivesAgainAreReleasedAndRestored) {
   ASSERT_EQ(folder->RemoveFile(file), kOk);
   delete file;
   EXPECT_FALSE(decoded->RestorePixels());
+  EXPECT_FALSE(decoded->RestorePixels());  // asked again at the next use: not logged again
   EXPECT_EQ(decoded->GetPixels(), nullptr);
-  EXPECT_TRUE(log_->Has(kLogError, test::Text("Невозможно загрузить изображение из файла. ID[%d] Имя[%s] Файл[%s]",
-                                              decoded->GetID(), "p.tga", "p.tga")));
+  EXPECT_EQ(log_->Count(kLogError, test::Text("Невозможно загрузить изображение из файла. ID[%d] Имя[%s] Файл[%s]",
+                                              decoded->GetID(), "p.tga", "p.tga")),
+            1);
 }
 
 TEST_F(ImageTest, FormatsHaveTheirSizesAndSizesThatOverflowAreRefused) {
