@@ -1,5 +1,6 @@
 #include "assets/image.h"
 
+#include <cstring>
 #include <new>
 
 #include "core/codec_manager.h"
@@ -43,7 +44,7 @@ Image::Image(const String& name) : Object(name) {}
 
 Image::Image(const String& name, uint32_t format, uint32_t width, uint32_t height)
     : Object(name), width_(width), height_(height), format_(format) {
-  AllocatePixels();
+  AllocateClearedPixels();
 }
 
 Image::Image(VirtualFile* file, const String& name) : Object(name) {
@@ -100,6 +101,12 @@ bool Image::AllocatePixels() {
     return false;
   }
   return true;
+}
+
+void Image::AllocateClearedPixels() {
+  // Zeroed: a target or a map that is filled later is uploaded, or read,
+  // as black rather than as whatever the memory held.
+  if (AllocatePixels() && pixels_ != nullptr) std::memset(pixels_, 0, GetDataSize());
 }
 
 int Image::LoadFromFile(VirtualFile* file) {
@@ -213,7 +220,7 @@ VolumeImage::VolumeImage(const String& name) : Image(name) {}
 VolumeImage::VolumeImage(const String& name, uint32_t format, uint32_t width, uint32_t height, uint32_t depth)
     : Image(name, format, 0, 0), depth_(depth) {
   SetSize(width, height);
-  AllocatePixels();
+  AllocateClearedPixels();
 }
 
 VolumeImage::VolumeImage(VirtualFile* file, const String& name) : Image(String()) {

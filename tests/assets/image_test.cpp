@@ -103,9 +103,17 @@ TEST_F(ImageTest, FormatsHaveTheirSizesAndSizesThatOverflowAreRefused) {
                                               huge.GetID(), "huge")));
   Image depth(String("shadow"), kImageDepthTarget, 1024, 1024);
   EXPECT_EQ(depth.GetPixels(), nullptr);
+  {
+    // Freed bytes of the same size, which the next allocation is likely to
+    // get back: a made image must not show them.
+    auto* junk = new uint8_t[32];
+    std::memset(junk, 0xAB, 32);
+    delete[] junk;
+  }
   Image colour(String("target"), kImageRGBA8, 4, 2);
-  EXPECT_NE(colour.GetPixels(), nullptr);
+  ASSERT_NE(colour.GetPixels(), nullptr);
   EXPECT_EQ(colour.GetDataSize(), 32u);
+  EXPECT_EQ(std::vector<uint8_t>(colour.GetPixels(), colour.GetPixels() + 32), std::vector<uint8_t>(32, 0));
   VolumeImage volume(String("volume"), kImageRGB8, 2, 2, 6);
   EXPECT_EQ(volume.GetDataSize(), 72u);
   EXPECT_NE(volume.GetPixels(), nullptr);
