@@ -103,10 +103,12 @@ bool Image::AllocatePixels() {
   return true;
 }
 
-void Image::AllocateClearedPixels() {
+bool Image::AllocateClearedPixels() {
   // Zeroed: a target or a map that is filled later is uploaded, or read,
   // as black rather than as whatever the memory held.
-  if (AllocatePixels() && pixels_ != nullptr) std::memset(pixels_, 0, GetDataSize());
+  if (!AllocatePixels()) return false;
+  if (pixels_ != nullptr) std::memset(pixels_, 0, GetDataSize());
+  return true;
 }
 
 int Image::LoadFromFile(VirtualFile* file) {
@@ -209,7 +211,7 @@ int Image::Load(MemoryStream& stream) {
     if (ReadField(stream, width_, kLoadWidth, *this) != kOk) return kFailed;
     if (ReadField(stream, height_, kLoadHeight, *this) != kOk) return kFailed;
     if (ReadField(stream, format_, kLoadFormat, *this) != kOk) return kFailed;
-    if (!AllocatePixels()) return kOutOfMemory;
+    if (!AllocateClearedPixels()) return kOutOfMemory;
   }
   LogInfo(KLX_TEXT("Изображение [%s] загружено."), GetName().CStr());
   return kOk;
@@ -252,7 +254,7 @@ int VolumeImage::Load(MemoryStream& stream) {
   if (ReadField(stream, height_, kLoadHeight, *this) != kOk) return kFailed;
   if (ReadField(stream, depth_, kLoadHeight, *this) != kOk) return kFailed;
   if (ReadField(stream, format_, kLoadFormat, *this) != kOk) return kFailed;
-  return AllocatePixels() ? kOk : kOutOfMemory;
+  return AllocateClearedPixels() ? kOk : kOutOfMemory;
 }
 
 }  // namespace klx

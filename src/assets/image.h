@@ -36,7 +36,7 @@ class Image : public Object {
  public:
   explicit Image(const String& name = String());
   // An image of a size and format; the buffer (zeroed) is allocated when
-  // the data size is not 0.
+  // the data size is not 0. A stored image without a file loads the same.
   Image(const String& name, uint32_t format, uint32_t width, uint32_t height);
   // An image decoded from a file; the object's name is `name`, or the file's
   // name when that is empty.
@@ -93,7 +93,7 @@ class Image : public Object {
   // Allocates GetDataSize bytes (none for 0); false when memory runs out.
   bool AllocatePixels();
   // AllocatePixels, then every byte 0.
-  void AllocateClearedPixels();
+  bool AllocateClearedPixels();
   int SaveFileName(MemoryStream& stream);
 
   String fileName_;
