@@ -566,6 +566,7 @@ int SaverApplication::RunFrameLoop() {
       LogError(KLX_TEXT("Неудачна обработка ввода."));
       return kFailed;
     }
+    SoundManager::CheckDevice();
     const double delta = frameTimer_.Delta();
     fpsCounter_.Tick();
     totalTime_ += delta;

@@ -67,6 +67,10 @@ KLX_AUDIO_API int BASS_ErrorGetCode();
 KLX_AUDIO_API AUDIO_BOOL BASS_Init(int device, AUDIO_DWORD freq, AUDIO_DWORD flags, void* window,
                                    const void* classId);
 KLX_AUDIO_API AUDIO_BOOL BASS_Free();
+// 1 while the output device plays; 0 before BASS_Init and once the device
+// is lost (unplugged, its server gone), after which nothing is heard but
+// every call still succeeds.
+KLX_AUDIO_API AUDIO_DWORD BASS_IsStarted();
 KLX_AUDIO_API AUDIO_DWORD BASS_GetDevice();
 KLX_AUDIO_API const char* BASS_GetDeviceDescription(AUDIO_DWORD device);
 // Returns the option's previous value, or -1 (error) for an unknown option.

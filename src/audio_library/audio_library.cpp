@@ -4,6 +4,7 @@
 
 #include <AL/al.h>
 #include <AL/alc.h>
+#include <AL/alext.h>
 #include <dlfcn.h>
 
 #include <atomic>
@@ -29,6 +30,10 @@ struct Library {
   ALCcontext* context = nullptr;
   bool initialized = false;
   bool with3D = false;
+  // The output went away (a headset unplugged, a sound server gone): the
+  // streams stay as the caller left them, and nothing more is mixed.
+  bool canTellLoss = false;
+  bool lost = false;
   std::string description;
   std::string defaultDescription;
 
@@ -98,11 +103,25 @@ AudioStream* FindStream(Library& library, AUDIO_DWORD handle) {
   return found->second.get();
 }
 
+bool DeviceConnected(const Library& library) {
+  if (!library.canTellLoss) return true;
+  ALCint connected = ALC_TRUE;
+  alcGetIntegerv(library.device, ALC_CONNECTED, 1, &connected);
+  return connected != ALC_FALSE;
+}
+
 void MixerLoop(Library* library) {
   std::unique_lock<std::mutex> lock(library->mutex);
   while (!library->quit) {
     library->wake.wait_for(lock, kServiceInterval, [library] { return library->quit; });
     if (library->quit) break;
+    if (library->lost) continue;
+    // A lost device stops every source and refuses to play them again;
+    // refilling them would only decode the streams at full speed.
+    if (!DeviceConnected(*library)) {
+      library->lost = true;
+      continue;
+    }
     for (auto& [handle, stream] : library->streams) stream->Service();
   }
 }
@@ -164,6 +183,8 @@ AUDIO_BOOL BASS_Init(int device, AUDIO_DWORD freq, AUDIO_DWORD flags, void* /*wi
   library.context = context;
   library.initialized = true;
   library.with3D = (flags & BASS_DEVICE_3D) != 0;
+  library.canTellLoss = alcIsExtensionPresent(alDevice, "ALC_EXT_disconnect") == ALC_TRUE;
+  library.lost = false;
   const ALCchar* name = alcGetString(alDevice, ALC_DEVICE_SPECIFIER);
   library.description = name != nullptr ? name : "OpenAL";
   library.distanceFactor = library.rolloffFactor = library.dopplerFactor = 1.0f;
@@ -197,6 +218,18 @@ AUDIO_BOOL BASS_Free() {
   library.device = nullptr;
   library.initialized = false;
   return Succeed();
+}
+
+AUDIO_DWORD BASS_IsStarted() {
+  Library& library = TheLibrary();
+  std::lock_guard<std::mutex> lock(library.mutex);
+  if (!library.initialized) {
+    Fail(BASS_ERROR_INIT);
+    return 0;
+  }
+  if (!library.lost && !DeviceConnected(library)) library.lost = true;
+  Succeed();
+  return library.lost ? 0 : 1;
 }
 
 AUDIO_DWORD BASS_GetDevice() {
@@ -334,7 +367,7 @@ AUDIO_BOOL BASS_ChannelPlay(AUDIO_DWORD handle, AUDIO_BOOL restart) {
   std::lock_guard<std::mutex> lock(library.mutex);
   AudioStream* stream = FindStream(library, handle);
   if (stream == nullptr) return 0;
-  stream->Play(restart != 0);
+  if (!library.lost) stream->Play(restart != 0);
   return Succeed();
 }
 
@@ -362,7 +395,7 @@ AUDIO_DWORD BASS_ChannelIsActive(AUDIO_DWORD handle) {
   AudioStream* stream = FindStream(library, handle);
   if (stream == nullptr) return BASS_ACTIVE_STOPPED;
   Succeed();
-  switch (stream->GetState()) {
+  switch (library.lost ? stream->LastState() : stream->GetState()) {
     case AudioStream::State::kPlaying:
       return BASS_ACTIVE_PLAYING;
     case AudioStream::State::kPaused:

@@ -49,6 +49,8 @@ class AudioStream {
     Service();
     return state_;
   }
+  // The state as last serviced, for a device that can no longer play.
+  State LastState() const { return state_; }
 
   bool Is3D() const { return is3D_; }
   int Rate() const { return decoder_->Rate(); }

@@ -85,7 +85,7 @@ bool Resolve(void* handle, const char* name, Function& slot) {
 bool ResolveAll(void* handle, AudioFunctions& f) {
   return Resolve(handle, "BASS_GetVersion", f.GetVersion) && Resolve(handle, "BASS_ErrorGetCode", f.ErrorGetCode) &&
          Resolve(handle, "BASS_Init", f.Init) && Resolve(handle, "BASS_Free", f.Free) &&
-         Resolve(handle, "BASS_GetDevice", f.GetDevice) &&
+         Resolve(handle, "BASS_IsStarted", f.IsStarted) && Resolve(handle, "BASS_GetDevice", f.GetDevice) &&
          Resolve(handle, "BASS_GetDeviceDescription", f.GetDeviceDescription) &&
          Resolve(handle, "BASS_SetConfig", f.SetConfig) && Resolve(handle, "BASS_GetConfig", f.GetConfig) &&
          Resolve(handle, "BASS_Set3DFactors", f.Set3DFactors) &&
@@ -106,6 +106,12 @@ void Unload(LoadedLibrary& library) {
   library.handle = nullptr;
   library.functions = AudioFunctions{};
   RemoveLibraryCopy(library);
+}
+
+// Whether a device opened and has not been found lost since.
+bool& DevicePlaying() {
+  static bool playing = false;
+  return playing;
 }
 
 bool& OpenDeviceAtStartup() {
@@ -158,6 +164,7 @@ int SoundManager::Startup() {
 int SoundManager::Shutdown() {
   LogInfo(KLX_TEXT("Завершение работы менеджера звука."));
   LoadedLibrary& library = Library();
+  DevicePlaying() = false;
   if (library.handle != nullptr) {
     library.functions.Free();
     Unload(library);
@@ -191,6 +198,7 @@ bool SoundManager::OpenDevice(void* window) {
     const char* description = audio->GetDeviceDescription(device);
     LogInfo(KLX_TEXT("Звук инициализирован. Устройство [%d] [%s]"), static_cast<int>(device),
             description != nullptr ? description : "");
+    DevicePlaying() = true;
     return true;
   }
   const int error = audio->ErrorGetCode();
@@ -198,6 +206,14 @@ bool SoundManager::OpenDevice(void* window) {
   LogError(KLX_TEXT("Невозможно инициализировать звук. Причина [%d]. Устройство [%s]"), error,
            description != nullptr ? description : "");
   return false;
+}
+
+void SoundManager::CheckDevice() {
+  if (!DevicePlaying()) return;
+  const AudioFunctions* audio = Audio();
+  if (audio == nullptr || audio->IsStarted() != 0) return;
+  DevicePlaying() = false;
+  LogWarning(KLX_TEXT("Звуковое устройство потеряно. Работа продолжается без звука."));
 }
 
 void SoundManager::SetListenerOrientation(const Vector3& front, const Vector3& up) {

@@ -17,6 +17,7 @@ struct AudioFunctions {
   decltype(&BASS_ErrorGetCode) ErrorGetCode = nullptr;
   decltype(&BASS_Init) Init = nullptr;
   decltype(&BASS_Free) Free = nullptr;
+  decltype(&BASS_IsStarted) IsStarted = nullptr;
   decltype(&BASS_GetDevice) GetDevice = nullptr;
   decltype(&BASS_GetDeviceDescription) GetDeviceDescription = nullptr;
   decltype(&BASS_SetConfig) SetConfig = nullptr;
@@ -62,6 +63,10 @@ class SoundManager {
   // start-up) and logs the device, or the reason it could not be opened.
   // True when the device is open.
   static bool OpenDevice(void* window);
+
+  // Called once a frame: notices an open device that went away and logs it
+  // once. The run goes on silent; the sound calls keep succeeding.
+  static void CheckDevice();
 
   // The listener's facing and up directions, in world space.
   static void SetListenerOrientation(const Vector3& front, const Vector3& up);

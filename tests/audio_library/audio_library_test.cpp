@@ -2,8 +2,12 @@
 // output for 3-D placement, volume, looping, stop and restart, and how it
 // answers bad handles and bad data.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "support/audio_fixture.h"
+#include "support/log_capture.h"
 
 namespace klx::test {
 namespace {
@@ -170,6 +174,39 @@ TEST_F(AudioLibrary, BadHandlesAndDataAreRefused) {
   EXPECT_TRUE(Audio().StreamFree(flat));
   EXPECT_FALSE(Audio().StreamFree(flat));
   EXPECT_FALSE(Audio().StreamCreateFile(0, "file.ogg", 0, 0, 0));
+}
+
+// The wave backend writing into /dev/full fails at its first block and
+// reports the device disconnected, as an unplugged headset would.
+TEST_F(AudioLibrary, ALostDeviceIsToldOnceAndTheStreamsGoOnSilently) {
+  audio_->Free();
+  std::remove(CaptureWavePath().c_str());
+  ASSERT_EQ(symlink("/dev/full", CaptureWavePath().c_str()), 0);
+  ScopedLogCapture log;
+  ASSERT_TRUE(SoundManager::OpenDevice(nullptr));
+  EXPECT_EQ(Audio().IsStarted(), 1u);
+  SoundSamples music;
+  AppendTone(music, 2.0, 440.0, 0.5);
+  const HSTREAM stream = MakeStream(EncodeOggVorbis(music), BASS_SAMPLE_LOOP);
+  ASSERT_NE(stream, 0u);
+  ASSERT_TRUE(Audio().ChannelPlay(stream, 0));
+  Sleep(0.3);
+  EXPECT_EQ(Audio().IsStarted(), 0u);
+  SoundManager::CheckDevice();
+  SoundManager::CheckDevice();
+  EXPECT_EQ(log->Count(kLogWarning, Text("Звуковое устройство потеряно. Работа продолжается без звука.")), 1);
+
+  // The engine's calls keep succeeding and the stream keeps the state it
+  // was given.
+  EXPECT_EQ(Audio().ChannelIsActive(stream), BASS_ACTIVE_PLAYING);
+  EXPECT_TRUE(Audio().ChannelPlay(stream, 1));
+  EXPECT_TRUE(Audio().ChannelStop(stream));
+
+  // A device opened again plays.
+  audio_->Free();
+  std::remove(CaptureWavePath().c_str());
+  ASSERT_TRUE(SoundManager::OpenDevice(nullptr));
+  EXPECT_EQ(Audio().IsStarted(), 1u);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -358,6 +359,86 @@ TEST(GlOnX11, DrawsIntoAChildOfAForeignWindow) {
   EXPECT_EQ(pixel & 0xFFFFFF, 0x00FF00u);
   device.reset();
   EXPECT_EQ(DestroySystemWindow(window), kOk);
+}
+
+// A crash while the saver's ramp is set gives the window its own ramp
+// back before the process dies. The child keeps its X resources past its
+// death (RetainTemporary), so the parent can read the window's colour map
+// as the crash left it.
+TEST(GlOnX11, ACrashSignalGivesTheGammaRampBack) {
+  REQUIRE_X11();
+  int channel[2];
+  ASSERT_EQ(pipe(channel), 0);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    close(channel[0]);
+    // Reports "colormap red-before red-set" (or "skip") and crashes.
+    auto report = [&](const std::string& text) {
+      if (write(channel[1], text.data(), text.size()) < 0) _exit(3);
+      close(channel[1]);
+    };
+    SystemWindow* window = nullptr;
+    if (CreateSystemWindow(&window, String("Gamma"), 0, false, 32, 0, 0, 64, 64) != kOk) _exit(2);
+    std::unique_ptr<d3d::Device> device = d3d::CreateGlDevice(GetSdlWindow(window), d3d::DeviceSettings{}, nullptr);
+    if (!device) _exit(2);
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(GetSdlWindow(window), &info) || info.subsystem != SDL_SYSWM_X11) _exit(2);
+    Display* display = info.info.x11.display;
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display, info.info.x11.window, &attributes);
+    if (attributes.visual->c_class != DirectColor) {
+      report("skip");
+      _exit(0);
+    }
+    // The red of the middle cell, as the server holds it.
+    const unsigned long middle = (128ul * (attributes.visual->red_mask & -attributes.visual->red_mask));
+    auto middleRed = [&] {
+      XColor color{};
+      color.pixel = middle;
+      XQueryColors(display, attributes.colormap, &color, 1);
+      return static_cast<unsigned>(color.red);
+    };
+    const unsigned before = middleRed();
+    // A window's ramp reaches the display only while it has the focus.
+    SDL_SetWindowInputFocus(GetSdlWindow(window));
+    for (int wait = 0; wait < 200 && (SDL_GetWindowFlags(GetSdlWindow(window)) & SDL_WINDOW_INPUT_FOCUS) == 0; ++wait) {
+      SDL_PumpEvents();
+      SDL_Delay(10);
+    }
+    uint16_t dim[3][256];
+    for (int i = 0; i < 256; ++i) dim[0][i] = dim[1][i] = dim[2][i] = static_cast<uint16_t>(i * 64);
+    if (!device->SetGammaRamp(dim)) _exit(2);
+    XSetCloseDownMode(display, RetainTemporary);
+    report(std::to_string(attributes.colormap) + " " + std::to_string(middle) + " " + std::to_string(before) + " " +
+           std::to_string(middleRed()));
+    std::raise(SIGSEGV);
+    _exit(1);
+  }
+  close(channel[1]);
+  char text[128] = {};
+  const ssize_t length = read(channel[0], text, sizeof text - 1);
+  close(channel[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_GT(length, 0) << "the child ended before it set the ramp, status " << status;
+  if (std::string(text) == "skip") GTEST_SKIP() << "the window has no DirectColor visual, so no ramp";
+  ASSERT_TRUE(WIFSIGNALED(status)) << status;
+  EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+  unsigned long colormap = 0, middle = 0;
+  unsigned before = 0, dimmed = 0;
+  ASSERT_EQ(std::sscanf(text, "%lu %lu %u %u", &colormap, &middle, &before, &dimmed), 4) << text;
+  EXPECT_NEAR(dimmed, 128u * 64u, 257u);  // the server keeps 8 bits of each
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  XColor color{};
+  color.pixel = middle;
+  XQueryColors(display, colormap, &color, 1);
+  XKillClient(display, AllTemporary);  // the dead child's window and map go
+  XCloseDisplay(display);
+  EXPECT_EQ(color.red, before);
+  EXPECT_NE(color.red, dimmed);
 }
 
 // The first display's mode is one the second does not offer: the second is
