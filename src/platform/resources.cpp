@@ -20,6 +20,18 @@ bool RegisterResources(const ResourceEntry* entries, int32_t count) {
   return true;
 }
 
+void UnregisterResources(const ResourceEntry* entries, int32_t count) {
+  std::vector<const ResourceEntry*>& table = Entries();
+  for (int32_t i = 0; i < count; ++i) {
+    for (auto it = table.begin(); it != table.end(); ++it) {
+      if (*it == &entries[i]) {
+        table.erase(it);
+        break;
+      }
+    }
+  }
+}
+
 bool IsRussianLocale() {
   // POSIX precedence: the first of these that is set and not empty.
   for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
@@ -35,7 +47,8 @@ bool FindResource(const char* type, int32_t id, const uint8_t** bytes, int32_t* 
   const ResourceEntry* found = nullptr;
   for (const ResourceEntry* entry : Entries()) {
     if (entry->id != id || std::strcmp(entry->type, type) != 0) continue;
-    if (found == nullptr || (entry->language == preferred && found->language != preferred)) {
+    // The preferred language first; within a language, the later entry.
+    if (found == nullptr || entry->language == preferred || found->language != preferred) {
       found = entry;
     }
   }

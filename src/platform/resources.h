@@ -23,8 +23,12 @@ struct ResourceEntry {
 };
 
 // Adds entries (static storage) to the process's resource table. Called
-// from static initialisation by the generated resource files.
+// from static initialisation by the generated resource files. Of two
+// entries with the same type, number and language, the later one is found.
 bool RegisterResources(const ResourceEntry* entries, int32_t count);
+// Takes entries added by RegisterResources out of the table again; the
+// ones they shadowed are found once more.
+void UnregisterResources(const ResourceEntry* entries, int32_t count);
 
 // The bytes of a resource, valid for the life of the process. False when
 // there is no resource of that type and number.

@@ -7,6 +7,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +27,7 @@
 #include "app/settings_store.h"
 #include "sound/sound_manager.h"
 #include "platform/key_table.h"
+#include "platform/resources.h"
 #include "render/renderer.h"
 #include "support/image_test_support.h"
 #include "support/log_capture.h"
@@ -579,6 +581,108 @@ TEST(SceneSaverRun, AMissingDamagedOrSetlessSceneEndsTheRunNormally) {
     EXPECT_FALSE(log->Has(kLogInfo, Text("Сейвер создан."))) << reason;
     EXPECT_TRUE(log->Has(kLogInfo, Text("Скринсейвер завершил работу."))) << reason;
     EXPECT_EQ(GetRenderer(), nullptr) << reason;
+  }
+}
+
+// One of the program's archives replaced for a test, as a damaged or
+// emptied executable would carry it; the real one is found again after.
+class ShadowedArchive {
+ public:
+  ShadowedArchive(int32_t identifier, std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {
+    entry_ = {"MEDIADATA", identifier, kResourceNeutral, bytes_.data(), bytes_.data() + bytes_.size()};
+    RegisterResources(&entry_, 1);
+  }
+  ~ShadowedArchive() { UnregisterResources(&entry_, 1); }
+  ShadowedArchive(const ShadowedArchive&) = delete;
+  ShadowedArchive& operator=(const ShadowedArchive&) = delete;
+
+ private:
+  std::vector<uint8_t> bytes_;
+  ResourceEntry entry_{};
+};
+
+std::vector<uint8_t> ResourceBytes(int32_t identifier) {
+  const uint8_t* bytes = nullptr;
+  int32_t size = 0;
+  if (!FindResource("MEDIADATA", identifier, &bytes, &size)) return {};
+  return std::vector<uint8_t>(bytes, bytes + size);
+}
+
+// The media archive with one byte of the scene file's packed data changed:
+// the archive mounts, and the scene fails its check when it is read.
+std::vector<uint8_t> MediaWithADamagedScene() {
+  std::vector<uint8_t> bytes = ResourceBytes(227);
+  const std::string name = "Main.STR";
+  const auto at = std::search(bytes.begin(), bytes.end(), name.begin(), name.end());
+  if (at == bytes.end()) return {};
+  const size_t inData = static_cast<size_t>(at - bytes.begin()) + name.size() + 200;
+  if (inData >= bytes.size()) return {};
+  bytes[inData] ^= 0x5A;
+  return bytes;
+}
+
+// An archive that is not one mounts as an empty folder; an empty resource
+// cannot be mounted at all. Either way the run ends with its chain of
+// errors and a normal shutdown, or plays on without what it lost.
+TEST(SceneSaverRun, ADamagedOrEmptyArchiveEndsTheRunWithItsChainOrPlaysWithout) {
+  UserFolders folders;
+  OffscreenVideo video;
+  const std::vector<uint8_t> garbage(4096, 0xA5);
+  const std::vector<uint8_t> damagedScene = MediaWithADamagedScene();
+  ASSERT_FALSE(damagedScene.empty());
+  const std::vector<const char*> noScene{"Невозможно найти файл данных скринсейвера.",
+                                         "Невозможно создать данные скринсейвера.", "Невозможно создать скринсейвер."};
+  struct Case {
+    const char* what;
+    int32_t identifier;
+    std::vector<uint8_t> bytes;
+    std::vector<const char*> chain;  // the last error lines, in order; none: the scene plays
+  };
+  const Case cases[] = {
+      {"damaged Media", 227, garbage, noScene},
+      {"damaged Main.STR in Media", 227, damagedScene,
+       {"Неудачна загрузка сцены из файла [Media.rar2/Main.STR].", "Невозможно загрузить данные скринсейвера из файла.",
+        "Невозможно создать данные скринсейвера.", "Невозможно создать скринсейвер."}},
+      {"empty Media", 227, {},
+       {"Невозможно загрузить директорию из архива [Media.rar2].", "Невозможно подсоединить директорию Media.",
+        "Невозможно инициализировать скринсейвер.", "Невозможно создать скринсейвер."}},
+      {"empty CustomData", 134, {},
+       {"Невозможно загрузить директорию из архива [CustomData.rar2].",
+        "Невозможно подсоединить директорию CustomData.", "Невозможно инициализировать скринсейвер.",
+        "Невозможно создать скринсейвер."}},
+      {"damaged CustomData", 134, garbage, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ShadowedArchive archive(c.identifier, c.bytes);
+    test::ScopedLogCapture log;
+    Ref<MediaSwappingSaver> saver(new MediaSwappingSaver(MediaSwappingSaver::Swap::kNone));
+    saver->SetCommandLine("klx-saver /s");
+    int presents = 0;
+    test::TestRenderer::onPresent = [&presents](test::TestRenderer&) {
+      if (++presents == 10) PushKey(SDL_SCANCODE_ESCAPE);
+    };
+    const bool played = RunSaverPhases(*saver);
+    test::TestRenderer::onPresent = nullptr;
+    std::vector<std::string> errors;
+    for (const test::LoggedLine& line : log->lines) {
+      if (line.level == kLogError) errors.push_back(line.text);
+    }
+    std::vector<std::string> expected;
+    for (const char* line : c.chain) expected.push_back(Text(line));
+    if (expected.empty()) {
+      EXPECT_TRUE(played);
+      EXPECT_GE(presents, 10);
+      EXPECT_TRUE(log->Has(kLogInfo, Text("Работа скринсейвера завершена корректно.")));
+      EXPECT_TRUE(log->Has(kLogWarning, Text("Невозможно найти файл [digit_0.tga].")));
+    } else {
+      EXPECT_FALSE(played);
+      ASSERT_GE(errors.size(), expected.size());
+      EXPECT_EQ(std::vector<std::string>(errors.end() - expected.size(), errors.end()), expected);
+    }
+    EXPECT_TRUE(log->Has(kLogInfo, Text("Скринсейвер завершил работу.")));
+    EXPECT_EQ(GetRenderer(), nullptr);
+    EXPECT_EQ(FileManager::GetRoot(), nullptr);  // the engine stopped
   }
 }
 

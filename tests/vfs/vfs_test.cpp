@@ -260,6 +260,20 @@ TEST(Resources, LookupPrefersTheLocalesLanguage) {
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size)), "neutral text");
   EXPECT_FALSE(FindResource("MEDIADATA", 9240, &bytes, &size));
   EXPECT_FALSE(FindResource("BASS", 9239, &bytes, &size));
+  // A table added later shadows an entry of the same language until it is
+  // taken out again.
+  static const uint8_t kOther[] = {'o', 't', 'h', 'e', 'r'};
+  static const ResourceEntry kShadow[] = {{"MEDIADATA", 9239, kResourceNeutral, kOther, kOther + 5}};
+  RegisterResources(kShadow, 1);
+  ASSERT_TRUE(FindResource("MEDIADATA", 9239, &bytes, &size));
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size)), "other");
+  setenv("LC_ALL", "ru_RU.UTF-8", 1);
+  ASSERT_TRUE(FindResource("MEDIADATA", 9239, &bytes, &size));
+  EXPECT_EQ(size, 13);  // the Russian entry stays first for a Russian locale
+  setenv("LC_ALL", "de_DE.UTF-8", 1);
+  UnregisterResources(kShadow, 1);
+  ASSERT_TRUE(FindResource("MEDIADATA", 9239, &bytes, &size));
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size)), "neutral text");
   if (saved != nullptr) {
     setenv("LC_ALL", savedValue.c_str(), 1);
   } else {
