@@ -113,7 +113,9 @@ bool DeviceConnected(const Library& library) {
 void MixerLoop(Library* library) {
   std::unique_lock<std::mutex> lock(library->mutex);
   while (!library->quit) {
-    library->wake.wait_for(lock, kServiceInterval, [library] { return library->quit; });
+    // Nothing is left to mix for a lost device: the thread only waits to end.
+    const auto interval = library->lost ? std::chrono::milliseconds(1000) : kServiceInterval;
+    library->wake.wait_for(lock, interval, [library] { return library->quit; });
     if (library->quit) break;
     if (library->lost) continue;
     // A lost device stops every source and refuses to play them again;

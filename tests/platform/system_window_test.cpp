@@ -361,60 +361,70 @@ TEST(GlOnX11, DrawsIntoAChildOfAForeignWindow) {
   EXPECT_EQ(DestroySystemWindow(window), kOk);
 }
 
+// The crashing side of the gamma test, in a fresh process of this program
+// (its own X connection): sets a dim ramp on a focused window, reports
+// "colormap pixel red-before red-set" (or "skip") on the descriptor, keeps
+// its X resources past its death (RetainTemporary) and crashes.
+[[noreturn]] void CrashWithADimRamp(int channel) {
+  auto report = [&](const std::string& text) {
+    if (write(channel, text.data(), text.size()) < 0) _exit(3);
+    close(channel);
+  };
+  SystemWindow* window = nullptr;
+  if (CreateSystemWindow(&window, String("Gamma"), 0, false, 32, 0, 0, 64, 64) != kOk) _exit(2);
+  std::unique_ptr<d3d::Device> device = d3d::CreateGlDevice(GetSdlWindow(window), d3d::DeviceSettings{}, nullptr);
+  if (!device) _exit(2);
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(GetSdlWindow(window), &info) || info.subsystem != SDL_SYSWM_X11) _exit(2);
+  Display* display = info.info.x11.display;
+  XWindowAttributes attributes{};
+  XGetWindowAttributes(display, info.info.x11.window, &attributes);
+  if (attributes.visual->c_class != DirectColor) {
+    report("skip");
+    _exit(0);
+  }
+  // The red of the middle cell, as the server holds it.
+  const unsigned long middle = 128ul * (attributes.visual->red_mask & -attributes.visual->red_mask);
+  auto middleRed = [&] {
+    XColor color{};
+    color.pixel = middle;
+    XQueryColors(display, attributes.colormap, &color, 1);
+    return static_cast<unsigned>(color.red);
+  };
+  const unsigned before = middleRed();
+  // A window's ramp reaches the display only while it has the focus.
+  SDL_SetWindowInputFocus(GetSdlWindow(window));
+  for (int wait = 0; wait < 200 && (SDL_GetWindowFlags(GetSdlWindow(window)) & SDL_WINDOW_INPUT_FOCUS) == 0; ++wait) {
+    SDL_PumpEvents();
+    SDL_Delay(10);
+  }
+  uint16_t dim[3][256];
+  for (int i = 0; i < 256; ++i) dim[0][i] = dim[1][i] = dim[2][i] = static_cast<uint16_t>(i * 64);
+  if (!device->SetGammaRamp(dim)) _exit(2);
+  XSetCloseDownMode(display, RetainTemporary);
+  report(std::to_string(attributes.colormap) + " " + std::to_string(middle) + " " + std::to_string(before) + " " +
+         std::to_string(middleRed()));
+  std::raise(SIGSEGV);
+  _exit(1);
+}
+
 // A crash while the saver's ramp is set gives the window its own ramp
-// back before the process dies. The child keeps its X resources past its
-// death (RetainTemporary), so the parent can read the window's colour map
-// as the crash left it.
+// back before the process dies; the parent reads the dead child's colour
+// map as the crash left it.
 TEST(GlOnX11, ACrashSignalGivesTheGammaRampBack) {
   REQUIRE_X11();
+  if (const char* channel = std::getenv("KLX_GAMMA_CRASH_CHANNEL")) CrashWithADimRamp(std::atoi(channel));
   int channel[2];
   ASSERT_EQ(pipe(channel), 0);
   const pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
     close(channel[0]);
-    // Reports "colormap red-before red-set" (or "skip") and crashes.
-    auto report = [&](const std::string& text) {
-      if (write(channel[1], text.data(), text.size()) < 0) _exit(3);
-      close(channel[1]);
-    };
-    SystemWindow* window = nullptr;
-    if (CreateSystemWindow(&window, String("Gamma"), 0, false, 32, 0, 0, 64, 64) != kOk) _exit(2);
-    std::unique_ptr<d3d::Device> device = d3d::CreateGlDevice(GetSdlWindow(window), d3d::DeviceSettings{}, nullptr);
-    if (!device) _exit(2);
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!SDL_GetWindowWMInfo(GetSdlWindow(window), &info) || info.subsystem != SDL_SYSWM_X11) _exit(2);
-    Display* display = info.info.x11.display;
-    XWindowAttributes attributes{};
-    XGetWindowAttributes(display, info.info.x11.window, &attributes);
-    if (attributes.visual->c_class != DirectColor) {
-      report("skip");
-      _exit(0);
-    }
-    // The red of the middle cell, as the server holds it.
-    const unsigned long middle = (128ul * (attributes.visual->red_mask & -attributes.visual->red_mask));
-    auto middleRed = [&] {
-      XColor color{};
-      color.pixel = middle;
-      XQueryColors(display, attributes.colormap, &color, 1);
-      return static_cast<unsigned>(color.red);
-    };
-    const unsigned before = middleRed();
-    // A window's ramp reaches the display only while it has the focus.
-    SDL_SetWindowInputFocus(GetSdlWindow(window));
-    for (int wait = 0; wait < 200 && (SDL_GetWindowFlags(GetSdlWindow(window)) & SDL_WINDOW_INPUT_FOCUS) == 0; ++wait) {
-      SDL_PumpEvents();
-      SDL_Delay(10);
-    }
-    uint16_t dim[3][256];
-    for (int i = 0; i < 256; ++i) dim[0][i] = dim[1][i] = dim[2][i] = static_cast<uint16_t>(i * 64);
-    if (!device->SetGammaRamp(dim)) _exit(2);
-    XSetCloseDownMode(display, RetainTemporary);
-    report(std::to_string(attributes.colormap) + " " + std::to_string(middle) + " " + std::to_string(before) + " " +
-           std::to_string(middleRed()));
-    std::raise(SIGSEGV);
-    _exit(1);
+    setenv("KLX_GAMMA_CRASH_CHANNEL", std::to_string(channel[1]).c_str(), 1);
+    execl("/proc/self/exe", "klx_display_tests", "--gtest_filter=GlOnX11.ACrashSignalGivesTheGammaRampBack",
+          static_cast<char*>(nullptr));
+    _exit(127);
   }
   close(channel[1]);
   char text[128] = {};
