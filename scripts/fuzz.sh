@@ -3,8 +3,9 @@
 # for SECONDS each, at most JOBS at a time, each on a scratch copy of its
 # seed corpus, and prints a table of executions, coverage and findings.
 #
-# Inputs that reach code the seeds did not are merged (libFuzzer -merge=1,
-# which keeps only inputs that add coverage) into FOLDER/found/<target>;
+# The seeds and the run's corpus are reduced together to a small set that
+# covers every feature either reached (libFuzzer -set_cover_merge=1); the
+# inputs of that set that are not seeds land in FOLDER/found/<target>;
 # crashes, timeouts, leaks and out-of-memory inputs go to FOLDER/artifacts.
 # Review the found inputs and copy the ones worth keeping into
 # fuzz/corpus/<target>. The seed corpora in the tree are never written.
@@ -57,14 +58,17 @@ run_one() {
   local status=0
   "$fuzzer" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 -print_final_stats=1 \
     -artifact_prefix="$out/artifacts/$short/" "$work" >"$out/logs/$short.log" 2>&1 || status=$?
-  # Only what adds coverage over the seeds lands in found/.
+  # Only what adds coverage over the seeds lands in found/. The merge names
+  # its files by their SHA-1, so seeds are recognised by content.
   if [ -d "$seeds" ]; then
     local merged="$out/merge/$short"
     mkdir -p "$merged"
-    cp -r "$seeds"/. "$merged"/
-    "$fuzzer" -merge=1 "$merged" "$work" >"$out/logs/$short.merge.log" 2>&1
+    "$fuzzer" -set_cover_merge=1 "$merged" "$seeds" "$work" >"$out/logs/$short.merge.log" 2>&1
+    local known
+    known=$(sha1sum "$seeds"/* | cut -d' ' -f1)
     for file in "$merged"/*; do
-      [ -e "$seeds/$(basename "$file")" ] || mv "$file" "$out/found/$short/"
+      [ -e "$file" ] || continue
+      grep -qx "$(basename "$file")" <<<"$known" || mv "$file" "$out/found/$short/"
     done
   fi
   echo "$status" >"$out/logs/$short.status"
