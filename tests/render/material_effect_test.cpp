@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include <fstream>
 
 #include "assets/scene_codec.h"
 #include "core/codec_manager.h"
+#include "render/effects/effect_support.h"
 #include "render/effects/material_effects.h"
 #include "support/image_test_support.h"
 #include "vfs/virtual_file.h"
@@ -108,6 +110,70 @@ TEST_P(MaterialEffects, AColouredQuadInFrontOfTheCamera) {
   effect->Disable();
   Frame(quad.Get());
   EXPECT_EQ(Pixel(32, 32), (Rgb{0, 0, 0}));
+}
+
+// An effect whose vertex shader text does not assemble.
+class BrokenShaderPass : public GeometryNodeEffectPass {
+ public:
+  explicit BrokenShaderPass(GeometryNodeEffect* effect)
+      : GeometryNodeEffectPass(String(), effect), shader_(new VertexShader(String("broken"))) {
+    shader_->SetText(kText, static_cast<int32_t>(std::strlen(kText)));
+  }
+  int Apply() override {
+    Renderer* renderer = GetRenderer();
+    GeometryNode* geometry = renderer != nullptr ? effects::CurrentGeometry(*renderer) : nullptr;
+    if (geometry == nullptr || renderer->GetCamera() == nullptr) return kFailed;
+    renderer->SetPositions(geometry->GetVertexBuffer());
+    renderer->SetIndices(geometry->GetIndexBuffer());
+    // Where the shader is refused, the fixed-function stages draw it in place.
+    effects::SetFixedMatrices(*renderer, *renderer->GetCamera(), ToMatrix(geometry->GetWorldTransform()));
+    renderer->SetVertexShader(shader_.Get());
+    return kOk;
+  }
+
+ private:
+  static constexpr const char* kText = "vs_1_1\ndcl_position v0\nmov oPos, v0\nfrobnicate r0, v0\n";
+  Ref<VertexShader> shader_;
+};
+
+class BrokenShaderTechnique : public Technique {
+ public:
+  explicit BrokenShaderTechnique(GeometryNodeEffect* effect) : Technique(effect) {}
+  bool IsSupported() override {
+    if (GetPassCount() == 0) AddPass(new BrokenShaderPass(static_cast<GeometryNodeEffect*>(effect_)));
+    return true;
+  }
+};
+
+class BrokenShaderEffect : public GeometryNodeEffect {
+ public:
+  BrokenShaderEffect() : GeometryNodeEffect(String("broken")) { AddTechnique(new BrokenShaderTechnique(this)); }
+};
+
+// A shader that does not assemble is reported once, with its line, and
+// the rest of the scene draws frame after frame.
+TEST_P(MaterialEffects, AShaderThatDoesNotAssembleIsReportedOnceAndTheRestDraws) {
+  if (!GetParam()) GTEST_SKIP() << "a shader text matters to the shader technique only";
+  Ref<BrokenShaderEffect> broken(new BrokenShaderEffect());
+  broken->cull = false;
+  Ref<ColorEffect> red(new ColorEffect(String("red")));
+  red->SetColor(Color{1, 0, 0, 1});
+  red->cull = false;
+  Ref<SceneNode> root(new SceneNode(String("root")));
+  Ref<Triangles> behind = Quad(broken.Get());
+  SetTranslation(behind->LocalTransform(), {0, 0, 2});
+  root->AttachChild(behind.Get());
+  root->AttachChild(Quad(red.Get()).Get());
+  root->UpdateGeometricState(0, true);
+  for (int frame = 0; frame < 3; ++frame) {
+    Frame(root.Get());
+    EXPECT_EQ(Pixel(32, 32), (Rgb{255, 0, 0})) << "frame " << frame;
+  }
+  int reports = 0;
+  for (const test::LoggedLine& line : log_->lines) {
+    if (line.level == kLogError && line.text.find("frobnicate") != std::string::npos) ++reports;
+  }
+  EXPECT_EQ(reports, 1);
 }
 
 TEST_P(MaterialEffects, ATexturedQuadModulatedByTheColour) {
