@@ -12,30 +12,9 @@
 set -uo pipefail
 saver=$1
 shift
-home=$(mktemp -d)
-trap 'rm -rf "$home"' EXIT
-export XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" HOME="$home" KLX_NO_MESSAGE_BOXES=1
-export LANG=C LC_ALL=
-if ! command -v xdotool >/dev/null; then
-  echo "saver_faults_test: xdotool is not installed: skipped"
-  exit 77
-fi
-log="$XDG_DATA_HOME/VELMORA Studio/KLXLog.txt"
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-log_text() { iconv -f CP1251 -t UTF-8 "$log" 2>/dev/null; }
-now_ms() { date +%s%3N; }
-wait_for_line() {
-  local deadline=$(($(now_ms) + $2 * 1000))
-  while [ "$(now_ms)" -lt "$deadline" ]; do
-    grep -qF -- "$1" <<<"$(log_text)" && return 0
-    sleep 0.05
-  done
-  return 1
-}
+. "$(dirname "$0")/require_tools.sh"
+require_tools saver_faults_test xdotool import
+. "$(dirname "$0")/saver_run_env.sh"
 
 pid=
 # start_saver NAME: starts /s and waits until the scene plays.

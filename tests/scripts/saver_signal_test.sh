@@ -8,30 +8,10 @@
 set -uo pipefail
 saver=$1
 limit=${2:-1500}
-home=$(mktemp -d)
-trap 'rm -rf "$home"' EXIT
-export XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" HOME="$home" KLX_NO_MESSAGE_BOXES=1
-export LANG=C LC_ALL= ALSOFT_DRIVERS=null
-if ! command -v xdotool >/dev/null; then
-  echo "saver_signal_test: xdotool is not installed: skipped"
-  exit 77
-fi
-log="$XDG_DATA_HOME/VELMORA Studio/KLXLog.txt"
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-log_text() { iconv -f CP1251 -t UTF-8 "$log" 2>/dev/null; }
-now_ms() { date +%s%3N; }
-wait_for_line() {
-  local deadline=$(($(now_ms) + $2 * 1000))
-  while [ "$(now_ms)" -lt "$deadline" ]; do
-    grep -qF -- "$1" <<<"$(log_text)" && return 0
-    sleep 0.01
-  done
-  return 1
-}
+export ALSOFT_DRIVERS=null
+. "$(dirname "$0")/require_tools.sh"
+require_tools saver_signal_test xdotool
+. "$(dirname "$0")/saver_run_env.sh"
 
 # stop_at SWITCH LINE SIGNAL [DELAY]: starts the saver, waits for the log
 # line (and the delay in seconds, or for the settings dialog to show with
