@@ -25,18 +25,9 @@ if [ -z "${KLX_SOAK_INNER:-}" ]; then
   KLX_SOAK_INNER=1 exec "$root/tests/scripts/with_xvfb.sh" "$0" "$minutes" "$saver" "$steady_fps"
 fi
 unset SDL_VIDEODRIVER
-home=$(mktemp -d)
-trap 'rm -rf "$home"' EXIT
-export XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" HOME="$home" KLX_NO_MESSAGE_BOXES=1 LANG=C LC_ALL=
-log="$XDG_DATA_HOME/VELMORA Studio/KLXLog.txt"
+. "$root/tests/scripts/saver_run_env.sh"
 printf '[wave]\nfile=%s\n' "$home/sound.wav" >"$home/alsoft.conf"
 export ALSOFT_CONF="$home/alsoft.conf" ALSOFT_DRIVERS=wave
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-log_text() { iconv -f CP1251 -t UTF-8 "$log" 2>/dev/null; }
 
 "$saver" /s >/dev/null 2>&1 &
 pid=$!

@@ -346,14 +346,21 @@ void PushKey(SDL_Scancode scancode) {
   SDL_PushEvent(&event);
 }
 
+// A recording saver for the command line that draws through the stand-in
+// renderer and ends without the shutdown pause.
+Ref<RecordingSaver> StandInSaver(const char* commandLine) {
+  Ref<RecordingSaver> saver(new RecordingSaver());
+  saver->SetCommandLine(commandLine);
+  saver->SetRendererModuleName(String("TestRenderer"));
+  saver->SetShutdownPause(0);
+  return saver;
+}
+
 TEST(SaverRun, FrameLoopRunsUntilAKeyArrives) {
   UserFolders folders;
   OffscreenVideo video;
   test::ScopedLogCapture log;
-  Ref<RecordingSaver> saver(new RecordingSaver());
-  saver->SetCommandLine("klx-saver /s");
-  saver->SetRendererModuleName(String("TestRenderer"));
-  saver->SetShutdownPause(0);
+  Ref<RecordingSaver> saver = StandInSaver("klx-saver /s");
   test::TestRenderer::onPresent = [](test::TestRenderer& renderer) {
     if (renderer.presents == 5) PushKey(SDL_SCANCODE_F10);
   };
@@ -414,10 +421,7 @@ TEST(SaverRun, TheFrameLoopKeepsToTheRefreshPeriodWhenPresentsDoNotWait) {
   UserFolders folders;
   OffscreenVideo video;
   test::ScopedLogCapture log;
-  Ref<RecordingSaver> saver(new RecordingSaver());
-  saver->SetCommandLine("klx-saver /s");
-  saver->SetRendererModuleName(String("TestRenderer"));
-  saver->SetShutdownPause(0);
+  Ref<RecordingSaver> saver = StandInSaver("klx-saver /s");
   static std::chrono::steady_clock::time_point first, last;
   test::TestRenderer::onPresent = [](test::TestRenderer& renderer) {
     // The loading screen is present 1; the loop's first frame, 2, starts
@@ -444,10 +448,7 @@ TEST(SaverRun, AFailingUpdateEndsTheLoopAndAFailingReleaseStopsShutdown) {
   UserFolders folders;
   OffscreenVideo video;
   test::ScopedLogCapture log;
-  Ref<RecordingSaver> saver(new RecordingSaver());
-  saver->SetCommandLine("klx-saver /t");
-  saver->SetRendererModuleName(String("TestRenderer"));
-  saver->SetShutdownPause(0);
+  Ref<RecordingSaver> saver = StandInSaver("klx-saver /t");
   ASSERT_EQ(saver->Initialize(), kOk);
   EXPECT_EQ(saver->GetMode(), kSaverModeTest);
   saver->failHook = "Update";
@@ -481,10 +482,7 @@ TEST(SaverRun, TheConfigurationModeRunsTheDialogAndFailsOnlyWithoutOne) {
   for (const char* commandLine : {"klx-saver /c 4242", "klx-saver /c"}) {
     for (int result : {0, 1, 2}) {
       test::ScopedLogCapture log;
-      Ref<RecordingSaver> saver(new RecordingSaver());
-      saver->SetCommandLine(commandLine);
-      saver->SetRendererModuleName(String("TestRenderer"));
-      saver->SetShutdownPause(0);
+      Ref<RecordingSaver> saver = StandInSaver(commandLine);
       ASSERT_EQ(saver->Initialize(), kOk);
       dialogs.result = result;
       SetSettingsDialogRunner(&dialogs);

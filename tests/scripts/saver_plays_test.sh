@@ -13,23 +13,13 @@ seconds=${2:-60}
 screenshot=${3:-}
 . "$(dirname "$0")/require_tools.sh"
 require_tools saver_plays_test xdotool import convert sox
-home=$(mktemp -d)
-trap 'rm -rf "$home"' EXIT
-export XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" HOME="$home" KLX_NO_MESSAGE_BOXES=1
-export LANG=C LC_ALL=
-log="$XDG_DATA_HOME/VELMORA Studio/KLXLog.txt"
+. "$(dirname "$0")/saver_run_env.sh"
 store="$XDG_CONFIG_HOME/VELMORA Studio/3D Screensaver/settings"
 wave="$home/sound.wav"
 printf '[wave]\nfile=%s\n' "$wave" >"$home/alsoft.conf"
 export ALSOFT_CONF="$home/alsoft.conf" ALSOFT_DRIVERS=wave
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-log_text() { iconv -f CP1251 -t UTF-8 "$log" 2>/dev/null; }
-now_ms() { date +%s%3N; }
-# wait_for_line TEXT LIMIT-SECONDS: milliseconds until the log holds TEXT
+# wait_for_line TEXT LIMIT-SECONDS (in place of the shared one, which only
+# answers yes or no): milliseconds until the log holds TEXT
 # (polled every 10 ms), or nothing when it did not come in time.
 wait_for_line() {
   local start deadline
